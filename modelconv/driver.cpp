@@ -1,0 +1,42 @@
+#include "modelconv/driver.h"
+
+#include "common/atomic_file.h"
+#include "modelconv/model_script.h"
+#include "sceneread/report_error.h"
+
+namespace modelconv {
+
+std::string makeOutputName(std::string_view name, std::string_view extension) {
+    const size_t at = name.find_last_of("/\\.");
+    std::string result(name);
+    if (at != std::string_view::npos && name[at] == '.') {
+        result.resize(at + 1);
+    } else {
+        result += '.';
+    }
+    result += extension;
+    return result;
+}
+
+int run(int argc, const char* const* argv, std::FILE* out) {
+    std::fputs("DKS To VKM converter\n", out);
+    std::fputs("Version 2.0\n", out);
+    std::fputs("Copyright (c) the asset pipeline team. All rights reserved.\n", out);
+    if (argc < 2) {
+        std::fputs("Command - line parameters:\nDKS2VKM [filename]\n", out);
+        std::fputs("\"filename\" is a full name of DKS script\n", out);
+        return 0;
+    }
+    const std::string scriptName = argv[1];
+    const std::string outputName = makeOutputName(scriptName, "vkm");
+    if (common::sameFile(scriptName, outputName))
+        sceneread::reportError(-1, "Output file %s would replace the script!", outputName.c_str());
+
+    std::fprintf(out, "Loading DKS %s...\n", scriptName.c_str());
+    ModelDefinition definition;
+    loadModelScript(definition, scriptName, out);
+    std::fputs("Loading complete.\n", out);
+    return 0;
+}
+
+}  // namespace modelconv

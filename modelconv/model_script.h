@@ -1,0 +1,42 @@
+// The DKS model script: LODs with their ASE files, and elements with names,
+// per-LOD node names and parents. loadModelScript reads it and loads one Scene
+// per LOD.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sceneread/scene.h"
+
+namespace modelconv {
+
+// The same codes in the script, the converted model and the VKM file.
+enum class ElementType : std::uint32_t { Mesh = 1, Camera = 2, OmniLight = 3 };
+
+inline constexpr int kMaxLods = 16;
+
+struct ElementDefinition {
+    std::string name;
+    // The whole rest of the PARENT line, inner and trailing blanks included.
+    std::string parent;
+    ElementType type = ElementType::Mesh;
+    // MESH: slot i names the geometry object of LOD i. CAMERA/OMNILIGHT: slot 0
+    // names the node in LOD 0's scene.
+    std::array<std::string, kMaxLods> definitions;
+};
+
+struct ModelDefinition {
+    std::int32_t lodCount = 0;
+    std::vector<ElementDefinition> elements;
+    // Exactly lodCount scenes; entry i holds LOD i's ASE file.
+    std::vector<sceneread::Scene> scenes;
+};
+
+// Fills an empty definition from the script and loads every LOD's scene,
+// printing the loading progress to `out`. Throws sceneread::InputError.
+void loadModelScript(ModelDefinition& definition, const std::string& fileName, std::FILE* out);
+
+}  // namespace modelconv

@@ -1,0 +1,89 @@
+// One ASE file as DKS2VKM reads it, already turned into the program's y-up
+// frame (second and third coordinates exchanged, texture v negated).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sceneread {
+
+// Longest name or value that fits the formats' 256-byte, NUL-terminated fields.
+inline constexpr size_t kMaxNameLength = 255;
+
+struct Vec3f {
+    float x = 0, y = 0, z = 0;
+};
+
+struct Vec2f {
+    float u = 0, v = 0;
+};
+
+struct Colour {
+    std::uint8_t r = 0, g = 0, b = 0, a = 0;
+};
+
+struct SceneMaterial {
+    std::string name;
+    Colour diffuse;
+    Colour specular;
+    float shine = 0;
+    // A block without a transparency line is opaque.
+    float opacity = 1.0f;
+    std::int32_t twoSided = 0;
+    std::int32_t selfIllum = 0;
+    std::string bitmap;
+};
+
+struct SceneNode {
+    std::string name;
+    Vec3f position;
+    // Row-major 4x4: rotation in the upper 3x3, row 3 = (0, 0, 0, 1).
+    std::array<float, 16> matrix{};
+    // Quaternion x, y, z, w.
+    std::array<float, 4> rotation{};
+};
+
+struct SceneFace {
+    std::int32_t a = 0, b = 0, c = 0;
+    std::int32_t ab = 0, bc = 0, ca = 0;
+    std::int32_t ta = -1, tb = -1, tc = -1;
+    std::int32_t colourA = -1, colourB = -1, colourC = -1;
+    std::int32_t materialId = 0;
+    std::int32_t smoothing = 0;
+};
+
+// Indices the reader has checked: a, b, c lie inside vertices; colour indices
+// are -1 or inside vertexColours. Texture indices are not checked (conversion
+// maps those out of range to 0).
+struct GeometryObject : SceneNode {
+    std::vector<Vec3f> vertices;
+    std::vector<Colour> vertexColours;
+    std::vector<Vec2f> textureVertices;
+    std::vector<SceneFace> faces;
+    std::int32_t materialRef = 0;
+};
+
+struct SceneLight : SceneNode {
+    std::int32_t useLight = 0;
+};
+
+struct Scene {
+    std::vector<SceneMaterial> materials;
+    // One entry per top-level material: indices into materials.
+    std::vector<std::vector<std::int32_t>> materialGroups;
+    std::vector<GeometryObject> geometryObjects;
+    std::vector<SceneNode> cameras;
+    std::vector<SceneLight> lights;
+    std::vector<SceneNode> helpers;
+};
+
+// First record whose name equals `name` ignoring ASCII letter case.
+const GeometryObject* findGeometryObject(const Scene& scene, std::string_view name);
+const SceneNode* findCamera(const Scene& scene, std::string_view name);
+const SceneLight* findLight(const Scene& scene, std::string_view name);
+
+}  // namespace sceneread

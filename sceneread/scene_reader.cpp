@@ -1,0 +1,372 @@
+#include "sceneread/scene_reader.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "common/c_number.h"
+#include "sceneread/report_error.h"
+#include "sceneread/text_parser.h"
+
+namespace sceneread {
+
+std::uint8_t colourComponent(float value) {
+    const double scaled = std::trunc(static_cast<double>(value) * 255.0);
+    // Beyond 2^63 a double is a multiple of 2^11, so its low 8 bits are 0; NaN
+    // has no integer value and reads as 0 too.
+    if (!(std::fabs(scaled) < 9.2233720368547758e18)) return 0;
+    return static_cast<std::uint8_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled)) & 0xFFu);
+}
+
+template <typename Node>
+static const Node* findByName(const std::vector<Node>& nodes, std::string_view name) {
+    for (const Node& node : nodes)
+        if (equalsIgnoreCase(node.name, name)) return &node;
+    return nullptr;
+}
+
+const GeometryObject* findGeometryObject(const Scene& scene, std::string_view name) {
+    return findByName(scene.geometryObjects, name);
+}
+const SceneNode* findCamera(const Scene& scene, std::string_view name) { return findByName(scene.cameras, name); }
+const SceneLight* findLight(const Scene& scene, std::string_view name) { return findByName(scene.lights, name); }
+
+namespace {
+
+class AseReader {
+public:
+    AseReader(Scene& scene, TextParser& parser, std::FILE* out) : scene_(scene), parser_(parser), out_(out) {}
+
+    void readMaterials();
+    void readObjects();
+
+private:
+    [[noreturn]] void fail(const char* message) { reportError(-1, "%s", message); }
+    [[noreturn]] void failAtLine(const char* format, std::string_view keyword) {
+        reportError(parser_.lineNumber(), format, std::string(keyword).c_str());
+    }
+
+    std::string name(std::string_view value);
+    // A count: missing reads as 0; negative, beyond 32 bits, or more than the
+    // rest of the file could hold (each counted line holds `lineKeyword`) is an
+    // input error, so a small file cannot make the reader allocate much.
+    size_t count(std::optional<std::string_view> value, std::string_view countKeyword,
+                 std::string_view lineKeyword);
+    // An index field read like atoi, rejecting values beyond 32 bits.
+    std::int32_t index(std::string_view text, std::string_view keyword);
+    void floats(std::string_view text, float* values, int n, std::string_view keyword);
+    std::string_view requireValue(std::string_view keyword);
+
+    std::int32_t readMaterial(std::string materialName);
+    void readNodeTransform(SceneNode& node);
+    void readGeometryObject();
+    void readMeshFaces(GeometryObject& object, size_t faceCount);
+
+    Scene& scene_;
+    TextParser& parser_;
+    std::FILE* out_;
+};
+
+std::string AseReader::name(std::string_view value) {
+    if (value.size() > kMaxNameLength)
+        reportError(parser_.lineNumber(), "Name too long (more than %zu characters)!", kMaxNameLength);
+    return std::string(value);
+}
+
+size_t AseReader::count(std::optional<std::string_view> value, std::string_view countKeyword,
+                        std::string_view lineKeyword) {
+    if (!value) return 0;
+    const long n = common::atolC(*value);
+    if (n < 0 || !common::fitsInt32(n) ||
+        static_cast<size_t>(n) > parser_.remainingBytes() / lineKeyword.size())
+        failAtLine("Error in ASE file! Wrong %s value!", countKeyword);
+    return static_cast<size_t>(n);
+}
+
+std::int32_t AseReader::index(std::string_view text, std::string_view keyword) {
+    const long n = common::atolC(text);
+    if (!common::fitsInt32(n)) failAtLine("Error in ASE file! Number out of range in %s line!", keyword);
+    return static_cast<std::int32_t>(n);
+}
+
+void AseReader::floats(std::string_view text, float* values, int n, std::string_view keyword) {
+    for (int i = 0; i < n; ++i) {
+        auto value = common::scanFloat(text);
+        if (!value) failAtLine("Error in ASE file! Wrong numbers in %s line!", keyword);
+        values[i] = *value;
+    }
+}
+
+std::string_view AseReader::requireValue(std::string_view keyword) {
+    auto value = parser_.findValue(keyword);
+    if (!value) failAtLine("Error in ASE file! %s expected!", keyword);
+    return *value;
+}
+
+void AseReader::readMaterials() {
+    if (!parser_.findEntry("*MATERIAL_LIST")) fail("Crap! Missing *MATERIAL_LIST...");
+    auto countText = parser_.findEntry("*MATERIAL_COUNT");
+    if (!countText) fail("Crap! Missing *MATERIAL_COUNT...");
+    const long materialCount = common::atolC(*countText);
+    if (!common::fitsInt32(materialCount)) failAtLine("Error in ASE file! Wrong %s value!", "*MATERIAL_COUNT");
+    std::fprintf(out_, "Loading materials... (%d)\n", static_cast<int>(materialCount));
+
+    for (long i = 0; i < materialCount; ++i) {
+        if (!parser_.findValue("*MATERIAL")) fail("Crap!.. Material list empty...");
+        auto nameText = parser_.findEntry("*MATERIAL_NAME");
+        if (!nameText) fail("Crap!.. Material name empty...");
+        std::string materialName = name(*nameText);
+        std::fprintf(out_, "Material name: %s\n", materialName.c_str());
+        auto materialClass = parser_.findEntry("*MATERIAL_CLASS");
+        if (!materialClass) fail("Crap!.. Unknown material class...");
+
+        if (equalsIgnoreCase(*materialClass, "Standard")) {
+            std::fputs("Material class: standard\n", out_);
+            scene_.materialGroups.emplace_back();
+            const std::int32_t at = readMaterial(std::move(materialName));
+            scene_.materialGroups.back().push_back(at);
+        } else if (*materialClass == "Multi/Sub-Object") {
+            std::fputs("Material class: multi\n", out_);
+            auto subText = parser_.findEntry("*NUMSUBMTLS");
+            const long subCount = subText ? common::atolC(*subText) : 0;
+            if (subCount < 0 || !common::fitsInt32(subCount))
+                failAtLine("Error in ASE file! Wrong %s value!", "*NUMSUBMTLS");
+            scene_.materialGroups.emplace_back();
+            const size_t group = scene_.materialGroups.size() - 1;
+            for (long s = 0; s < subCount; ++s) {
+                if (!parser_.findValue("*SUBMATERIAL")) fail("Crap!.. Material list empty...");
+                auto subName = parser_.findEntry("*MATERIAL_NAME");
+                if (!subName) fail("Crap!.. Missing *MATERIAL_NAME...");
+                std::string subMaterialName = name(*subName);
+                std::fprintf(out_, "  submaterial name: %s\n", subMaterialName.c_str());
+                auto subClass = parser_.findEntry("*MATERIAL_CLASS");
+                // A sub-material must be exactly "Standard": no nesting, no case folding.
+                if (!subClass || *subClass != "Standard") fail("Crap!.. Unknown material class...");
+                const std::int32_t at = readMaterial(std::move(subMaterialName));
+                scene_.materialGroups[group].push_back(at);
+            }
+        } else {
+            fail("Crap!.. Unknown material class...");
+        }
+    }
+}
+
+std::int32_t AseReader::readMaterial(std::string materialName) {
+    const auto at = static_cast<std::int32_t>(scene_.materials.size());
+    scene_.materials.emplace_back();
+    scene_.materials.back().name = std::move(materialName);
+    for (;;) {
+        if (parser_.readLine() != 0) fail("Dammit... Seems that we've reached the end of file...");
+        const std::string_view line = parser_.currentLine();
+        // The first '}' ends the material, even a map block's closing brace.
+        if (closesBlock(line)) return at;
+        SceneMaterial& material = scene_.materials[static_cast<size_t>(at)];
+        // Material lines keep their old values where a number cannot be read:
+        // the shine keyword also matches the shine-strength line, whose rest
+        // ("STRENGTH ...") holds no number.
+        auto readColour = [&](std::string_view rest, Colour& colour) {
+            std::uint8_t* components[3] = {&colour.r, &colour.g, &colour.b};
+            for (std::uint8_t* component : components) {
+                auto value = common::scanFloat(rest);
+                if (!value) break;
+                *component = colourComponent(*value);
+            }
+            colour.a = 255;
+        };
+        if (auto rest = restAfter(line, "*MATERIAL_DIFFUSE")) {
+            readColour(*rest, material.diffuse);
+        } else if (auto specular = restAfter(line, "*MATERIAL_SPECULAR")) {
+            readColour(*specular, material.specular);
+        } else if (auto shine = restAfter(line, "*MATERIAL_SHINE")) {
+            if (auto value = common::scanFloat(*shine)) material.shine = *value;
+        } else if (auto transparency = restAfter(line, "*MATERIAL_TRANSPARENCY")) {
+            if (auto value = common::scanFloat(*transparency)) material.opacity = 1.0f - *value;
+        } else if (auto selfIllum = restAfter(line, "*MATERIAL_SELFILLUM")) {
+            if (auto value = common::scanFloat(*selfIllum)) material.selfIllum = *value == 0.0f ? 0 : 1;
+        } else if (keywordPosition(line, "*MATERIAL_TWOSIDED") >= 0) {
+            material.twoSided = 1;
+        } else if (keywordPosition(line, "*MAP_DIFFUSE") >= 0) {
+            if (auto bitmap = parser_.findValue("*BITMAP")) {
+                scene_.materials[static_cast<size_t>(at)].bitmap = name(stripDirectory(*bitmap));
+                std::fprintf(out_, "bitmap: %s\n", scene_.materials[static_cast<size_t>(at)].bitmap.c_str());
+            }
+        }
+    }
+}
+
+void AseReader::readObjects() {
+    std::fputs("Loading objects...\n", out_);
+    while (parser_.readLine() == 0) {
+        const std::string_view line = parser_.currentLine();
+        if (keywordPosition(line, "*GEOMOBJECT") >= 0) {
+            readGeometryObject();
+        } else if (keywordPosition(line, "*LIGHTOBJECT") >= 0) {
+            scene_.lights.emplace_back();
+            readNodeTransform(scene_.lights.back());
+            auto useLight = parser_.findEntry("*LIGHT_USELIGHT");
+            scene_.lights.back().useLight = useLight ? common::atoiC(*useLight) : 0;
+        } else if (keywordPosition(line, "*CAMERAOBJECT") >= 0) {
+            scene_.cameras.emplace_back();
+            readNodeTransform(scene_.cameras.back());
+        } else if (keywordPosition(line, "*HELPEROBJECT") >= 0) {
+            scene_.helpers.emplace_back();
+            readNodeTransform(scene_.helpers.back());
+        }
+    }
+    std::fputs("Seems that we've reached the end of file...\n", out_);
+}
+
+void AseReader::readNodeTransform(SceneNode& node) {
+    if (auto nodeName = parser_.findWord("*NODE_NAME")) node.name = name(*nodeName);
+    std::fprintf(out_, "Node name = %s\n", node.name.c_str());
+
+    float a[3], b[3], c[3], p[3], axis[3], angle = 0;
+    floats(requireValue("*TM_ROW0"), a, 3, "*TM_ROW0");
+    floats(requireValue("*TM_ROW1"), b, 3, "*TM_ROW1");
+    floats(requireValue("*TM_ROW2"), c, 3, "*TM_ROW2");
+    // y up: exchange the second and third coordinates of each row and the
+    // second and third rows.
+    node.matrix = {a[0], a[2], a[1], 0, c[0], c[2], c[1], 0, b[0], b[2], b[1], 0, 0, 0, 0, 1};
+    floats(requireValue("*TM_POS"), p, 3, "*TM_POS");
+    node.position = {p[0], p[2], p[1]};
+    floats(requireValue("*TM_ROTAXIS"), axis, 3, "*TM_ROTAXIS");
+    floats(requireValue("*TM_ROTANGLE"), &angle, 1, "*TM_ROTANGLE");
+
+    const double h = static_cast<double>(angle) * 0.5;
+    const double x = axis[0], y = axis[1], z = axis[2];
+    const double length = std::sqrt(x * x + y * y + z * z);
+    // NOTE: unrotated nodes are exported with the axis (0, 0, 0); dividing by
+    // its length would give NaN.
+    const double s = length == 0 ? 0.0 : std::sin(h) / length;
+    node.rotation = {static_cast<float>(x * s), static_cast<float>(z * s), static_cast<float>(y * s),
+                     static_cast<float>(std::cos(h))};
+}
+
+void AseReader::readGeometryObject() {
+    scene_.geometryObjects.emplace_back();
+    GeometryObject& object = scene_.geometryObjects.back();
+    readNodeTransform(object);
+
+    const size_t vertexCount = count(parser_.findEntry("*MESH_NUMVERTEX"), "*MESH_NUMVERTEX", "*MESH_VERTEX");
+    const size_t faceCount = count(parser_.findEntry("*MESH_NUMFACES"), "*MESH_NUMFACES", "*MESH_FACE");
+
+    parser_.findValue("*MESH_VERTEX_LIST");
+    object.vertices.reserve(vertexCount);
+    for (size_t i = 0; i < vertexCount; ++i) {
+        float v[4];
+        floats(requireValue("*MESH_VERTEX"), v, 4, "*MESH_VERTEX");
+        object.vertices.push_back({v[1], v[3], v[2]});
+    }
+    readMeshFaces(object, faceCount);
+
+    const size_t uvCount = count(parser_.findEntry("*MESH_NUMTVERTEX"), "*MESH_NUMTVERTEX", "*MESH_TVERT");
+    std::fprintf(out_, "UV vertices : %i\n", static_cast<int>(uvCount));
+    if (uvCount == 0) {
+        // Not fatal: the object keeps its geometry and the object pass goes on.
+        std::fprintf(out_, "ERROR! No UV vertices for element %s\n", object.name.c_str());
+        return;
+    }
+    parser_.findValue("*MESH_TVERTLIST");
+    object.textureVertices.reserve(uvCount);
+    for (size_t i = 0; i < uvCount; ++i) {
+        float t[4];
+        floats(requireValue("*MESH_TVERT"), t, 4, "*MESH_TVERT");
+        object.textureVertices.push_back({t[1], -t[2]});
+    }
+
+    auto tfaceText = parser_.findEntry("*MESH_NUMTVFACES");
+    const long tfaceCount = tfaceText ? common::atolC(*tfaceText) : 0;
+    if (tfaceCount < 0 || static_cast<unsigned long>(tfaceCount) > object.faces.size())
+        failAtLine("Error in ASE file! Wrong %s value: more texture faces than faces!", "*MESH_NUMTVFACES");
+    parser_.findValue("*MESH_TFACELIST");
+    for (long i = 0; i < tfaceCount; ++i) {
+        const std::string_view value = requireValue("*MESH_TFACE");
+        SceneFace& face = object.faces[static_cast<size_t>(i)];
+        face.ta = index(wordAt(value, 2), "*MESH_TFACE");
+        face.tb = index(wordAt(value, 3), "*MESH_TFACE");
+        face.tc = index(wordAt(value, 4), "*MESH_TFACE");
+    }
+
+    if (auto colourText = parser_.findEntry("*MESH_NUMCVERTEX")) {
+        const size_t colourCount = count(colourText, "*MESH_NUMCVERTEX", "*MESH_VERTCOL");
+        if (colourCount != 0) {
+            parser_.findValue("*MESH_CVERTLIST");
+            object.vertexColours.reserve(colourCount);
+            for (size_t i = 0; i < colourCount; ++i) {
+                float c[4];
+                floats(requireValue("*MESH_VERTCOL"), c, 4, "*MESH_VERTCOL");
+                object.vertexColours.push_back(
+                    {colourComponent(c[1]), colourComponent(c[2]), colourComponent(c[3]), 255});
+            }
+            auto cfaceText = parser_.findEntry("*MESH_NUMCVFACES");
+            const long cfaceCount = cfaceText ? common::atolC(*cfaceText) : 0;
+            if (cfaceCount < 0 || static_cast<unsigned long>(cfaceCount) > object.faces.size())
+                failAtLine("Error in ASE file! Wrong %s value: more colour faces than faces!", "*MESH_NUMCVFACES");
+            parser_.findValue("*MESH_CFACELIST");
+            for (long i = 0; i < cfaceCount; ++i) {
+                std::string_view value = requireValue("*MESH_CFACE");
+                if (!common::scanFloat(value)) failAtLine("Error in ASE file! Wrong numbers in %s line!", "*MESH_CFACE");
+                std::int32_t corners[3];
+                for (std::int32_t& corner : corners) {
+                    auto n = common::scanLongI(value);
+                    if (!n) failAtLine("Error in ASE file! Wrong numbers in %s line!", "*MESH_CFACE");
+                    if (*n < -1 || *n >= static_cast<long>(colourCount))
+                        failAtLine("Error in ASE file! Colour index out of range in %s line!", "*MESH_CFACE");
+                    corner = static_cast<std::int32_t>(*n);
+                }
+                SceneFace& face = object.faces[static_cast<size_t>(i)];
+                face.colourA = corners[0];
+                face.colourB = corners[1];
+                face.colourC = corners[2];
+            }
+        }
+    }
+
+    auto materialRef = parser_.findEntry("*MATERIAL_REF");
+    if (!materialRef) reportError(parser_.lineNumber(), "No material assigned!");
+    object.materialRef = index(*materialRef, "*MATERIAL_REF");
+}
+
+void AseReader::readMeshFaces(GeometryObject& object, size_t faceCount) {
+    parser_.findValue("*MESH_FACE_LIST");
+    object.faces.reserve(faceCount);
+    const auto vertexCount = static_cast<long>(object.vertices.size());
+    for (size_t i = 0; i < faceCount; ++i) {
+        const std::string_view value = requireValue("*MESH_FACE");
+        auto field = [&](std::string_view label) -> std::optional<std::string_view> {
+            return wordAfter(value, label);
+        };
+        SceneFace face;
+        std::int32_t* corners[3] = {&face.a, &face.b, &face.c};
+        const char* labels[3] = {"A:", "B:", "C:"};
+        for (int k = 0; k < 3; ++k) {
+            auto text = field(labels[k]);
+            if (!text) failAtLine("Error in ASE file! Corner label missing in %s line!", "*MESH_FACE");
+            const long n = common::atolC(*text);
+            if (n < 0 || n >= vertexCount)
+                failAtLine("Error in ASE file! Vertex index out of range in %s line!", "*MESH_FACE");
+            *corners[k] = static_cast<std::int32_t>(n);
+        }
+        // Flags, smoothing and material id are plain atoi fields: absent reads 0.
+        auto flag = [&](std::string_view label) { auto text = field(label); return text ? common::atoiC(*text) : 0; };
+        face.ab = flag("AB:");
+        face.bc = flag("BC:");
+        face.ca = flag("CA:");
+        face.smoothing = flag("*MESH_SMOOTHING");
+        face.materialId = flag("*MESH_MTLID");
+        object.faces.push_back(face);
+    }
+}
+
+}  // namespace
+
+void loadScene(Scene& scene, const std::string& fileName, std::FILE* out) {
+    TextParser parser(fileName);
+    if (!parser.loaded()) reportError(-1, "Can't open ASE: %s!", fileName.c_str());
+    parser.setQuotesAsBlanks(true);
+    std::fprintf(out, "Loading ASE %s...\n", fileName.c_str());
+    AseReader reader(scene, parser, out);
+    reader.readMaterials();
+    reader.readObjects();
+}
+
+}  // namespace sceneread

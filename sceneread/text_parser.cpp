@@ -1,0 +1,156 @@
+#include "sceneread/text_parser.h"
+
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "sceneread/report_error.h"
+
+namespace sceneread {
+
+namespace {
+
+constexpr char toLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// First CR or LF in [p, end), or end. Sixteen bytes at a time: this search is
+// most of the cost of skipping the lines no lookup wants.
+const char* findLineEnd(const char* p, const char* end) {
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; end - p >= 16; p += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)));
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (p != end && *p != '\n' && *p != '\r') ++p;
+    return p;
+}
+
+size_t skipBlanks(std::string_view line, size_t from) {
+    while (from < line.size() && line[from] == ' ') ++from;
+    return from;
+}
+
+}  // namespace
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
+    return true;
+}
+
+long keywordPosition(std::string_view line, std::string_view keyword) {
+    if (keyword.size() > line.size()) return -1;
+    if (equalsIgnoreCase(line, keyword)) return 0;
+    const size_t at = line.find(keyword);
+    return at == std::string_view::npos ? -1 : static_cast<long>(at);
+}
+
+std::optional<std::string_view> restAfter(std::string_view line, std::string_view keyword) {
+    const long at = keywordPosition(line, keyword);
+    if (at < 0) return std::nullopt;
+    return line.substr(skipBlanks(line, static_cast<size_t>(at) + keyword.size()));
+}
+
+std::optional<std::string_view> wordAfter(std::string_view line, std::string_view keyword) {
+    auto rest = restAfter(line, keyword);
+    if (!rest) return std::nullopt;
+    return rest->substr(0, rest->find(' '));
+}
+
+std::string_view wordAt(std::string_view line, size_t n) {
+    size_t i = 0;
+    for (size_t word = 1;; ++word) {
+        i = skipBlanks(line, i);
+        if (i == line.size()) return {};
+        size_t end = line.find(' ', i);
+        if (end == std::string_view::npos) end = line.size();
+        if (word == n) return line.substr(i, end - i);
+        i = end;
+    }
+}
+
+size_t countWords(std::string_view line) {
+    size_t words = 0;
+    for (size_t i = skipBlanks(line, 0); i < line.size(); i = skipBlanks(line, i)) {
+        ++words;
+        while (i < line.size() && line[i] != ' ') ++i;
+    }
+    return words;
+}
+
+bool closesBlock(std::string_view line) { return line.find('}') != std::string_view::npos; }
+
+std::string_view stripDirectory(std::string_view path) {
+    const size_t slash = path.rfind('\\');
+    if (slash == std::string_view::npos) return path;
+    if (!path.empty() && path.back() == '"') path.remove_suffix(1);
+    return path.substr(slash + 1);
+}
+
+TextParser::TextParser(const std::string& fileName) {
+    if (auto loadedFile = loadWholeFile(fileName)) {
+        buffer_ = std::move(*loadedFile);
+        loaded_ = true;
+    }
+    line_.reserve(kMaxLineBytes + 1);
+}
+
+int TextParser::readLine() {
+    if (!loaded_) return -1;
+    line_.clear();
+    const std::string_view data = buffer_.view();
+    if (position_ >= data.size()) return 1;
+
+    const char* start = data.data() + position_;
+    size_t length = static_cast<size_t>(findLineEnd(start, data.data() + data.size()) - start);
+    size_t next = position_ + length;
+    if (next < data.size()) {
+        ++next;  // CR or LF
+        if (next < data.size() && data[next] == '\n') ++next;  // CR LF, LF LF: one line end
+    }
+    ++lineNumber_;
+    position_ = next;
+    if (length > kMaxLineBytes)
+        reportError(lineNumber_, "Line too long (more than %zu bytes)!", kMaxLineBytes);
+
+    const void* nul = std::memchr(start, '\0', length);
+    if (nul) length = static_cast<size_t>(static_cast<const char*>(nul) - start);
+    line_.resize(length);
+    char* out = line_.data();
+    const char quote = quotesAsBlanks_ ? '"' : '\t';
+    for (size_t i = 0; i < length; ++i) {
+        const char c = start[i];
+        out[i] = (c == '\t' || c == quote) ? ' ' : c;
+    }
+    return 0;
+}
+
+std::optional<std::string_view> TextParser::findValue(std::string_view keyword) {
+    while (readLine() == 0)
+        if (auto rest = restAfter(line_, keyword)) return rest;
+    return std::nullopt;
+}
+
+std::optional<std::string_view> TextParser::findWord(std::string_view keyword) {
+    while (readLine() == 0)
+        if (auto word = wordAfter(line_, keyword)) return word;
+    return std::nullopt;
+}
+
+std::optional<std::string_view> TextParser::findEntry(std::string_view keyword) {
+    while (readLine() == 0) {
+        const std::string_view first = wordAt(line_, 1);
+        if (first.size() == keyword.size() && equalsIgnoreCase(first, keyword)) {
+            const std::string_view second = wordAt(line_, 2);
+            if (!second.empty()) return second;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace sceneread

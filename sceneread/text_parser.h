@@ -1,0 +1,77 @@
+// The forward-only, line-oriented keyword parser that DKS2VKM reads both of its
+// text formats with. There is no grammar: structure lives in the order in which
+// readers ask for keywords, and every lookup reads forward to the next line that
+// holds its keyword, consuming the lines it passes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sceneread/file_buffer.h"
+
+namespace sceneread {
+
+// Longest line the parser accepts, in bytes (without its line end).
+inline constexpr size_t kMaxLineBytes = 4095;
+
+// Line functions. A blank is the space character only: readLine has already
+// turned tabs (and, when asked, double quotes) into blanks. Returned views
+// point into `line`.
+
+// Position of `keyword` in `line`; -1 when absent. A line that equals the
+// keyword ignoring ASCII case matches at 0; otherwise the match is a
+// case-sensitive substring search, also inside longer words.
+long keywordPosition(std::string_view line, std::string_view keyword);
+// The word after the keyword (after skipping blanks); empty at the line's end.
+std::optional<std::string_view> wordAfter(std::string_view line, std::string_view keyword);
+// Everything after the keyword and the blanks behind it, trailing blanks kept.
+std::optional<std::string_view> restAfter(std::string_view line, std::string_view keyword);
+// The n-th blank-separated word (from 1); empty when there are fewer.
+std::string_view wordAt(std::string_view line, size_t n);
+size_t countWords(std::string_view line);
+bool closesBlock(std::string_view line);
+// The part after the last backslash (a trailing double quote dropped), or the
+// whole path when it has no backslash.
+std::string_view stripDirectory(std::string_view path);
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+class TextParser {
+public:
+    // Never fails by itself: check loaded().
+    explicit TextParser(const std::string& fileName);
+
+    bool loaded() const { return loaded_; }
+    // Lines handed out so far.
+    long lineNumber() const { return lineNumber_; }
+    // When set, readLine turns double quotes into blanks (the ASE reader does).
+    void setQuotesAsBlanks(bool on) { quotesAsBlanks_ = on; }
+
+    // 0: a line is in currentLine(); 1: no data left; -1: nothing loaded.
+    // Throws InputError for a line over kMaxLineBytes.
+    int readLine();
+    // The last line handed out; valid until the next readLine on this parser.
+    std::string_view currentLine() const { return line_; }
+    // Bytes not yet handed out; a count of N lines that each hold a keyword of
+    // k bytes cannot exceed remainingBytes() / k.
+    size_t remainingBytes() const { return buffer_.size() - position_; }
+
+    // The lookups: each returns a view into currentLine(), valid until the next
+    // call on this parser, or nullopt once the data is exhausted.
+    // restAfter of the next line that holds the keyword.
+    std::optional<std::string_view> findValue(std::string_view keyword);
+    // wordAfter of the next line that holds the keyword.
+    std::optional<std::string_view> findWord(std::string_view keyword);
+    // Word 2 of the next line whose word 1 equals the keyword ignoring case.
+    std::optional<std::string_view> findEntry(std::string_view keyword);
+
+private:
+    FileBuffer buffer_;
+    size_t position_ = 0;
+    long lineNumber_ = 0;
+    bool loaded_ = false;
+    bool quotesAsBlanks_ = false;
+    std::string line_;
+};
+
+}  // namespace sceneread

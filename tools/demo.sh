@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs the pipeline on the bundled example scene in a scratch folder of the
+# build tree (the examples themselves stay untouched) and shows what was written.
+set -euo pipefail
+build=${1:-build/dev}
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=$(cd "$root/$build" && pwd)
+work="$bin/demo"
+rm -rf "$work"
+mkdir -p "$work"
+cp "$root"/examples/* "$work"/
+cd "$work"
+
+run() {
+  echo
+  echo "\$ $*"
+  "$@"
+}
+
+if [ -x "$bin/scriptgen/SCENE2DKS" ]; then
+  run "$bin/scriptgen/SCENE2DKS" vehicle.ase
+  echo "--- vehicle.dks ---"
+  tr -d '\r' < vehicle.dks
+fi
+run "$bin/modelconv/DKS2VKM" vehicle.dks
+if [ -x "$bin/tools/vkminfo/vkminfo" ] && [ -f vehicle.vkm ]; then
+  run "$bin/tools/vkminfo/vkminfo" vehicle.vkm
+fi
+if [ -x "$bin/collision/SCENE2HXM" ]; then
+  run "$bin/collision/SCENE2HXM" brushes.ase
+  if [ -x "$bin/tools/hxminfo/hxminfo" ]; then
+    run "$bin/tools/hxminfo/hxminfo" brushes.hxm
+  fi
+fi
+echo
+echo "Written in $work:"
+ls -l "$work"

@@ -1,0 +1,108 @@
+#include "scriptgen/generator.h"
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "common/atomic_file.h"
+#include "scriptgen/scene_scan.h"
+#include "scriptgen/script_text.h"
+#include "scriptgen/tool_error.h"
+
+namespace scriptgen {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "DKS Generator\r\n"
+    "Version 1.6\r\n"
+    "Copyright (c) the asset pipeline team. All rights reserved.\r\n"
+    "This tool generates DKS script from ASE files, exported by 3D Studio MAX\r\n"
+    "\r\n"
+    "Usage:\r\n"
+    "SCENE2DKS [filename] [/noparent] [/gib] [/L:Number of LODS]\r\n"
+    "\tfilename - name of ASE file\r\n"
+    "\t/noparent - do not write info about parent objects\r\n"
+    "\t/gib - generate gib script\r\n"
+    "\t/L:Number of LODS - number of LODS to generate\r\n";
+
+constexpr std::string_view kLodPrefix = "/L:";
+
+std::string upperCased(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+void print(std::FILE* out, std::string_view text) { std::fwrite(text.data(), 1, text.size(), out); }
+
+std::ifstream openScene(const std::string& aseName) {
+    std::error_code ignored;
+    std::ifstream in;
+    // A directory opens for reading on this platform but holds no lines.
+    if (!std::filesystem::is_directory(aseName, ignored)) in.open(aseName, std::ios::in | std::ios::binary);
+    if (!in.is_open()) throw ToolError("Error opening file " + aseName);
+    return in;
+}
+
+}  // namespace
+
+std::optional<int> parseLodCount(std::string_view text) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    // from_chars takes a '-' but not a '+'; a second sign must still fail.
+    if (first != last && *first == '+' && first + 1 != last && first[1] != '-') ++first;
+    int value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value, 10);
+    if (ec != std::errc() || end != last) return std::nullopt;
+    return value;
+}
+
+Options parseOptions(std::span<const char* const> parameters, std::FILE* out) {
+    Options options;
+    for (const char* parameter : parameters) {
+        const std::string upper = upperCased(parameter);
+        if (upper == "/NOPARENT") options.writeParents = false;
+        if (upper == "/GIB") options.gibNames = true;
+        if (upper.starts_with(kLodPrefix)) {
+            const std::string_view value = std::string_view(upper).substr(kLodPrefix.size());
+            if (const std::optional<int> count = parseLodCount(value)) {
+                options.lodCount = *count;
+            } else {
+                print(out, "Oops. Something goes wrong:'");
+                print(out, value);
+                print(out, "' is not a valid integer value\r\n");
+            }
+        }
+    }
+    if (options.lodCount < 1) options.lodCount = 1;
+    return options;
+}
+
+int run(int argc, const char* const* argv, std::FILE* out) {
+    const int parameterCount = argc - 1;
+    if (parameterCount < 1 || parameterCount > 3) {
+        print(out, kUsage);
+        return 0;
+    }
+    const std::string aseName = argv[1];
+    std::ifstream in = openScene(aseName);
+    const Options options = parseOptions(std::span(argv + 2, static_cast<size_t>(parameterCount - 1)), out);
+
+    const std::string scriptName = scriptNameFor(aseName);
+    if (common::sameFile(aseName, scriptName))
+        throw ToolError("Error: the script " + scriptName + " would replace the ASE file");
+    const std::vector<Element> elements = scanScene(in, options.writeParents);
+    if (in.bad()) throw ToolError("Error reading file " + aseName);
+    in.close();
+
+    const std::string text = buildScript({parameterCount, aseName, options.lodCount, options.gibNames}, elements);
+    if (const std::string failure = common::replaceFile(scriptName, text); !failure.empty())
+        throw ToolError("Error writing file " + scriptName + ": " + failure);
+    return 0;
+}
+
+}  // namespace scriptgen

@@ -1,0 +1,161 @@
+#include "scriptgen/generator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scriptgen/tool_error.h"
+#include "tests/scriptgen/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using scriptgen::Options;
+using scriptgen_test::contents;
+using scriptgen_test::TempDir;
+
+// Collects what a function prints.
+class Console {
+public:
+    Console() : file_(::open_memstream(&buffer_, &size_)) {}
+    ~Console() {
+        std::fclose(file_);
+        std::free(buffer_);
+    }
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    std::FILE* file() const { return file_; }
+    std::string text() {
+        std::fflush(file_);
+        return std::string(buffer_, size_);
+    }
+
+private:
+    char* buffer_ = nullptr;
+    size_t size_ = 0;
+    std::FILE* file_;
+};
+
+TEST(LodOption, AcceptsOnlyASignedDecimalNumberThatFillsTheText) {
+    const std::vector<std::pair<std::string, std::optional<int>>> cases = {
+        {"3", 3},          {"+3", 3},          {"-2", -2},        {"007", 7},
+        {"2147483647", 2147483647},            {"-2147483648", -2147483647 - 1},
+        {"", std::nullopt}, {"+", std::nullopt}, {"-", std::nullopt}, {"+-3", std::nullopt},
+        {"--3", std::nullopt}, {" 3", std::nullopt}, {"3 ", std::nullopt}, {"3X", std::nullopt},
+        {"0X10", std::nullopt}, {"1E2", std::nullopt}, {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt}, {"99999999999999999999", std::nullopt},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(value, scriptgen::parseLodCount(text)) << '"' << text << '"';
+}
+
+Options optionsFrom(const std::vector<const char*>& parameters, Console& console) {
+    return scriptgen::parseOptions(parameters, console.file());
+}
+
+TEST(CommandLineOptions, MatchTheirNamesInAnyLetterCaseAndIgnoreEverythingElse) {
+    struct Case {
+        std::vector<const char*> parameters;
+        bool writeParents, gibNames;
+        int lodCount;
+    };
+    const std::vector<Case> cases = {
+        {{}, true, false, 1},
+        {{"/gib"}, true, true, 1},
+        {{"/Gib", "/NoParent"}, false, true, 1},
+        {{"/GIB", "/noparent"}, false, true, 1},
+        {{"/gibs", "/NOPARENTS"}, true, false, 1},
+        {{"gib", "-gib"}, true, false, 1},
+        {{"/l:3"}, true, false, 3},
+        {{"/L:4", "/L:2"}, true, false, 2},
+        {{"/L:0"}, true, false, 1},
+        {{"/L:-2"}, true, false, 1},
+        {{"/L:3", "/L:-2"}, true, false, 1},
+    };
+    for (const Case& c : cases) {
+        Console console;
+        const Options options = optionsFrom(c.parameters, console);
+        const std::string what = ::testing::PrintToString(c.parameters);
+        EXPECT_EQ(c.writeParents, options.writeParents) << what;
+        EXPECT_EQ(c.gibNames, options.gibNames) << what;
+        EXPECT_EQ(c.lodCount, options.lodCount) << what;
+        EXPECT_EQ("", console.text()) << what;
+    }
+}
+
+TEST(CommandLineOptions, ReportABadLodValueAndKeepTheCountSoFar) {
+    Console console;
+    const Options options = optionsFrom({"/L:5", "/l:x2", "/L:"}, console);
+    EXPECT_EQ(5, options.lodCount);
+    EXPECT_EQ("Oops. Something goes wrong:'X2' is not a valid integer value\r\n"
+              "Oops. Something goes wrong:'' is not a valid integer value\r\n",
+              console.text());
+}
+
+class Run : public ::testing::Test {
+protected:
+    // Runs the tool with `parameters` after the program name.
+    int run(std::vector<const char*> parameters) {
+        parameters.insert(parameters.begin(), "SCENE2DKS");
+        return scriptgen::run(static_cast<int>(parameters.size()), parameters.data(), console_.file());
+    }
+    std::string printed() { return console_.text(); }
+
+    TempDir dir_;
+    Console console_;
+};
+
+constexpr const char* kScene = "*GEOMOBJECT {\r\n\t*NODE_NAME \"Box01\"\r\n}\r\n";
+
+TEST_F(Run, ReplacesAnExistingScriptWhole) {
+    const std::string ase = dir_.file("scene.ase");
+    std::ofstream(ase, std::ios::binary) << kScene;
+    std::ofstream(dir_.file("scene.dks"), std::ios::binary) << std::string(5000, 'x');
+    EXPECT_EQ(0, run({ase.c_str(), "/L:2"}));
+    const std::string script = contents(dir_.file("scene.dks"));
+    EXPECT_EQ(0u, script.find("2\r\nDKS  2.0\r\nMODEL scene\r\n"));
+    EXPECT_NE(std::string::npos, script.find("\r\nLOD1 " + ase + "\t0\r\n"));
+    EXPECT_TRUE(script.ends_with("LOD1 Box01\r\nPARENT NONE\r\n"));
+    EXPECT_EQ("", printed());
+}
+
+TEST_F(Run, RefusesAScriptNameThatIsTheAseFileUnderAnotherName) {
+    const std::string ase = dir_.file("scene.ase");
+    std::ofstream(ase, std::ios::binary) << kScene;
+    fs::create_symlink("scene.ase", dir_.file("scene.dks"));
+    EXPECT_THROW(run({ase.c_str()}), scriptgen::ToolError);
+    EXPECT_EQ(kScene, contents(ase));
+    EXPECT_TRUE(fs::is_symlink(dir_.file("scene.dks")));
+}
+
+TEST_F(Run, ReportsADirectoryAsAnUnopenableFile) {
+    fs::create_directory(dir_.file("scene.ase"));
+    try {
+        run({dir_.file("scene.ase").c_str()});
+        FAIL() << "no error";
+    } catch (const scriptgen::ToolError& error) {
+        EXPECT_EQ("Error opening file " + dir_.file("scene.ase"), error.what());
+    }
+    EXPECT_FALSE(fs::exists(dir_.file("scene.dks")));
+}
+
+TEST_F(Run, ReportsAReadFailureInsteadOfWritingAShortScript) {
+    // The process's own memory file opens but fails to read at offset 0.
+    const char* unreadable = "/proc/self/mem";
+    if (!std::ifstream(unreadable).is_open()) GTEST_SKIP() << unreadable << " cannot be opened here";
+    try {
+        run({unreadable});
+        FAIL() << "no error";
+    } catch (const scriptgen::ToolError& error) {
+        EXPECT_EQ(std::string("Error reading file ") + unreadable, error.what());
+    }
+    EXPECT_FALSE(fs::exists("/proc/self/mem.dks"));
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// The console report of a finished brush and its convexity check.
+#pragma once
+
+#include <cstdio>
+
+#include "collision/brush.h"
+
+namespace collision {
+
+// Beyond this plane value a vertex is far outside its brush: the check fails.
+inline constexpr double kConvexErrorThreshold = 10000.0;
+// Beyond this one (up to the error threshold) a warning is printed.
+inline constexpr double kConvexWarningThreshold = 0.01;
+
+// Prints the counts after the "Mesh: <name>" of the reader, ending the line;
+// with `verbose` also every vertex, plane and edge and the sphere.
+void printBrush(const Brush& brush, bool verbose, std::FILE* out);
+
+// Tests every vertex against every plane (plane-major), printing a warning
+// pair for each value in the warning band; on the first value beyond the error
+// threshold prints the error pair and returns false. NaN values pass.
+bool checkConvex(const Brush& brush, std::FILE* out);
+
+}  // namespace collision

@@ -1,0 +1,108 @@
+#include "collision/converter.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "collision/brush_report.h"
+#include "collision/fatal_error.h"
+#include "collision/hxm_writer.h"
+#include "collision/mesh_reader.h"
+#include "common/atomic_file.h"
+#include "common/byte_writer.h"
+
+namespace collision {
+
+namespace {
+
+void printBanner(std::FILE* out) {
+    std::fputs("ASE To HXM Converter\n", out);
+    std::fputs("Version 1.21\n", out);
+    std::fputs("Copyright (c) the asset pipeline team. All rights reserved.\n", out);
+    std::fputs("This tool converts ASE files exported from 3D Studio Max\n", out);
+    std::fputs("into ORNA collision model file (HXM).\n", out);
+}
+
+void printUsage(std::FILE* out) {
+    std::fputs("\nUsage:", out);
+    std::fputs(" SCENE2HXM <filename> [version] [-v]\n", out);
+    std::fputs("  <filename>\t- full name of ASE file\n", out);
+    std::fputs("  <version>\t- version of HXM file (in HEX)\n", out);
+    std::fputs("  -v\t\t- verbose output\n", out);
+}
+
+}  // namespace
+
+Settings parseSettings(int argc, const char* const* argv) {
+    Settings settings;
+    if (argc > 2) {
+        // "%X" converts like strtoul base 16 and stores the low 32 bits; the
+        // differential test pins this to sscanf.
+        const char* text = argv[2];
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(text, &end, 16);
+        if (end != text) settings.version = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+    }
+    for (int i = 2; i < argc; ++i)
+        if (argv[i][0] == '-' && (argv[i][1] == 'v' || argv[i][1] == 'V')) settings.verbose = true;
+    return settings;
+}
+
+std::string makeOutputName(std::string_view inputName) {
+    const size_t at = inputName.find_last_of("/\\.");
+    std::string result(inputName);
+    if (at != std::string_view::npos && inputName[at] == '.')
+        result.resize(at + 1);
+    else
+        result += '.';
+    result += "hxm";
+    return result;
+}
+
+std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, const Settings& settings,
+                                                      std::FILE* out) {
+    const int meshCount = countMeshes(reader);
+    if (meshCount == 0) {
+        std::fputs("No meshes in file!\n", out);
+        return std::nullopt;
+    }
+    std::fprintf(out, "Processing %i mesh(es) in file...\n", meshCount);
+    common::ByteWriter file;
+    writeFileHeader(file, meshCount, settings.version);
+    reader.rewind();
+    BrushBuilder builder;
+    for (int i = 0; i < meshCount; ++i) {
+        const Brush brush = readBrush(reader, settings.version, builder, out);
+        printBrush(brush, settings.verbose, out);
+        if (!checkConvex(brush, out)) reportFatal(-1, "Brush %s is non-convex!", brush.name.c_str());
+        writeBrush(file, brush, settings.version);
+    }
+    return file.take();
+}
+
+int run(int argc, const char* const* argv, std::FILE* out) {
+    printBanner(out);
+    if (argc < 2) {
+        printUsage(out);
+        return kExitUsage;
+    }
+    const Settings settings = parseSettings(argc, argv);
+    const std::string inputName = argv[1];
+    std::optional<AseLineReader> reader = AseLineReader::open(inputName);
+    if (!reader) {
+        std::fputs("Unable to open file: \n", out);
+        return kExitFatal;
+    }
+    const std::string outputName = makeOutputName(inputName);
+    if (common::sameFile(inputName, outputName))
+        reportFatal(-1, "Output file %s would replace the input!", outputName.c_str());
+
+    const std::optional<std::vector<std::uint8_t>> bytes = convertScene(*reader, settings, out);
+    if (!bytes) return kExitUsage;
+    const std::string failure = common::replaceFile(
+        outputName, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    if (!failure.empty()) reportFatal(-1, "Can't write HXM: %s", outputName.c_str());
+    std::fputs("Done.\n", out);
+    return kExitSuccess;
+}
+
+}  // namespace collision

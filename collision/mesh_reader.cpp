@@ -1,0 +1,119 @@
+#include "collision/mesh_reader.h"
+
+#include <array>
+#include <climits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "collision/fatal_error.h"
+#include "common/c_number.h"
+
+namespace collision {
+
+namespace {
+
+using Row = std::array<double, 3>;
+
+std::string_view require(AseLineReader& reader, std::optional<std::string_view> found, const char* keyword) {
+    if (!found) reportFatal(reader.lineNumber(), "Error in ASE file! %s expected!", keyword);
+    return *found;
+}
+
+std::string_view findValue(AseLineReader& reader, const char* keyword) {
+    return require(reader, reader.findValue(keyword), keyword);
+}
+
+Row readRow(AseLineReader& reader, const char* keyword) {
+    std::string_view rest = findValue(reader, keyword);
+    Row row{};
+    for (double& value : row) {
+        const std::optional<double> number = common::scanDouble(rest);
+        if (!number) reportFatal(reader.lineNumber(), "Error in ASE file! Wrong numbers in %s line!", keyword);
+        value = *number;
+    }
+    return row;
+}
+
+long readCount(AseLineReader& reader, const char* keyword) {
+    const long count = common::atolC(findValue(reader, keyword));
+    if (count < 0 || count > INT_MAX)
+        reportFatal(reader.lineNumber(), "Error in ASE file! Wrong %s value!", keyword);
+    return count;
+}
+
+double dot(const Row& row, const Row& d) { return row[0] * d[0] + row[1] * d[1] + row[2] * d[2]; }
+
+// The word after the first occurrence of `label`, read as strtol base 10.
+std::optional<long> cornerValue(std::string_view rest, std::string_view label) {
+    const size_t at = rest.find(label);
+    if (at == std::string_view::npos) return std::nullopt;
+    std::string_view word = rest.substr(at + label.size());
+    while (!word.empty() && word.front() == ' ') word.remove_prefix(1);
+    word = word.substr(0, word.find(' '));
+    return common::atolC(word);
+}
+
+}  // namespace
+
+int countMeshes(AseLineReader& reader) {
+    int count = 0;
+    while (reader.findValue("*MESH_VERTEX_LIST")) ++count;
+    return count;
+}
+
+Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& builder, std::FILE* out) {
+    const std::string name(require(reader, reader.findWord("*NODE_NAME"), "*NODE_NAME"));
+    const Row r0 = readRow(reader, "*TM_ROW0");
+    const Row r1 = readRow(reader, "*TM_ROW1");
+    const Row r2 = readRow(reader, "*TM_ROW2");
+    const Row position = readRow(reader, "*TM_POS");
+    const long vertexCount = readCount(reader, "*MESH_NUMVERTEX");
+    const long faceCount = readCount(reader, "*MESH_NUMFACES");
+
+    std::fprintf(out, "Mesh: %s", name.c_str());
+    builder.begin(name);
+
+    findValue(reader, "*MESH_VERTEX_LIST");
+    for (long k = 0; k < vertexCount; ++k) {
+        std::string_view rest = findValue(reader, "*MESH_VERTEX");
+        const bool numbered = common::scanLongI(rest).has_value();
+        const std::optional<double> x = common::scanDouble(rest);
+        const std::optional<double> y = x ? common::scanDouble(rest) : std::nullopt;
+        const std::optional<double> z = y ? common::scanDouble(rest) : std::nullopt;
+        // NOTE: a count larger than the list would otherwise take the mesh's
+        // *MESH_VERTEXNORMAL lines, whose rest does not start with a number.
+        if (!numbered || !z)
+            reportFatal(reader.lineNumber(), "Error in ASE file! Wrong numbers in *MESH_VERTEX line!");
+        BrushVertex point;
+        if (version >= kNodeFrameVersion) {
+            const Row d{*x - position[0], *y - position[1], *z - position[2]};
+            // The rows applied as the transposed rotation: the node transform is
+            // taken as rotation and position only. Axes 2 and 3 exchanged.
+            point = {dot(r0, d), dot(r2, d), dot(r1, d)};
+        } else {
+            point = {*x, *z, *y};
+        }
+        builder.addVertex(point, reader.lineNumber());
+    }
+    builder.computeSphere();
+
+    findValue(reader, "*MESH_FACE_LIST");
+    const size_t meshVertices = builder.meshVertexCount();
+    for (long k = 0; k < faceCount; ++k) {
+        const std::string_view rest = findValue(reader, "*MESH_FACE");
+        const std::optional<long> a = cornerValue(rest, "A:");
+        const std::optional<long> b = cornerValue(rest, "B:");
+        const std::optional<long> c = cornerValue(rest, "C:");
+        if (!a || !b || !c)
+            reportFatal(reader.lineNumber(), "Error in ASE file! Corner label missing in *MESH_FACE line!");
+        for (const long corner : {*a, *b, *c})
+            if (corner < 0 || static_cast<unsigned long>(corner) >= meshVertices)
+                reportFatal(reader.lineNumber(), "Error in ASE file! Vertex index out of range in *MESH_FACE line!");
+        builder.addFace(static_cast<size_t>(*a), static_cast<size_t>(*b), static_cast<size_t>(*c),
+                        reader.lineNumber());
+    }
+    return builder.finish();
+}
+
+}  // namespace collision

@@ -1,0 +1,100 @@
+#include "collision/brush_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "collision/brush_builder.h"
+#include "tests/collision/ase_text.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using collision::Brush;
+
+Brush boxBrush() {
+    const asetext::Mesh mesh = asetext::box("Box01", {-10, -10, 0}, {10, 10, 20});
+    collision::BrushBuilder builder;
+    builder.begin(mesh.name);
+    for (const auto& v : mesh.vertices) builder.addVertex({v[0], v[2], v[1]});
+    builder.computeSphere();
+    for (const auto& f : mesh.faces)
+        builder.addFace(static_cast<size_t>(f[0]), static_cast<size_t>(f[1]), static_cast<size_t>(f[2]));
+    return builder.finish();
+}
+
+std::string report(const Brush& brush, bool verbose) {
+    testsupport::CapturedOutput out;
+    collision::printBrush(brush, verbose, out.file());
+    return out.text();
+}
+
+TEST(collisionBrushReport, PrintsOneLineOfCountsOrEveryTableWithTheVerboseOption) {
+    const Brush box = boxBrush();
+    EXPECT_EQ(report(box, false), " Vertices: 8 Planes: 6 Edges: 12\n");
+    EXPECT_EQ(report(box, true),
+              "\n Vertices: 8\n"
+              " V(00): -10.000000 0.000000 -10.000000\n V(01): 10.000000 0.000000 -10.000000\n"
+              " V(02): -10.000000 0.000000 10.000000\n V(03): 10.000000 0.000000 10.000000\n"
+              " V(04): -10.000000 20.000000 -10.000000\n V(05): 10.000000 20.000000 -10.000000\n"
+              " V(06): -10.000000 20.000000 10.000000\n V(07): 10.000000 20.000000 10.000000\n"
+              " Planes: 6\n"
+              " P(00): 0.000000 -1.000000 0.000000 0.000000\n P(01): 0.000000 1.000000 -0.000000 -20.000000\n"
+              " P(02): 0.000000 0.000000 -1.000000 -10.000000\n P(03): 1.000000 -0.000000 0.000000 -10.000000\n"
+              " P(04): 0.000000 0.000000 1.000000 -10.000000\n P(05): -1.000000 0.000000 0.000000 -10.000000\n"
+              " Edges: 12\n"
+              " E(00): V:0 2 P:0 5\n E(01): V:2 3 P:0 4\n E(02): V:3 1 P:0 3\n E(03): V:1 0 P:0 2\n"
+              " E(04): V:4 5 P:1 2\n E(05): V:5 7 P:1 3\n E(06): V:7 6 P:1 4\n E(07): V:6 4 P:1 5\n"
+              " E(08): V:1 5 P:2 3\n E(09): V:4 0 P:2 5\n E(10): V:3 7 P:3 4\n E(11): V:2 6 P:4 5\n"
+              " Sphere: 0.000000 10.000000 0.000000 R: 17.320508\n");
+    Brush big;
+    big.vertices.resize(100);
+    big.edges.push_back({65534, 65533, 65532, 7});
+    EXPECT_NE(report(big, true).find(" V(99): 0.000000 0.000000 0.000000\n Planes: 0\n Edges: 1\n E(00): V:65534 65533 P:65532 7\n"),
+              std::string::npos);
+}
+
+struct Check {
+    bool passed;
+    std::string printed;
+};
+
+Check check(const Brush& brush) {
+    testsupport::CapturedOutput out;
+    const bool passed = collision::checkConvex(brush, out.file());
+    return {passed, out.text()};
+}
+
+TEST(collisionConvexCheck, WarnsAboveOneHundredthAndFailsAboveTenThousandStrictly) {
+    // The plane y = 0 facing +y: a vertex's value is its y.
+    auto withHeights = [](std::initializer_list<double> heights) {
+        Brush b;
+        b.planes.push_back({0, 1, 0, 0});
+        for (double h : heights) b.vertices.push_back({3, h, -4});
+        return b;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(check(withHeights({-5, 0, 0.0099, 0.01, nan})).printed, "");
+    const Check warned = check(withHeights({0.02, 0.01, 10000.0}));
+    EXPECT_TRUE(warned.passed);
+    EXPECT_EQ(warned.printed,
+              "***** WARNING *****\nConvex check near critical: plane=0, vertex=0, diff=0.020000\n"
+              "***** WARNING *****\nConvex check near critical: plane=0, vertex=2, diff=10000.000000\n");
+    const Check failed = check(withHeights({0.5, 20000.0, 0.7}));
+    EXPECT_FALSE(failed.passed);
+    EXPECT_EQ(failed.printed,
+              "***** WARNING *****\nConvex check near critical: plane=0, vertex=0, diff=0.500000\n"
+              "***** ERROR *****\nConvex check failed: plane=0, vertex=1, diff=20000.000000\n");
+    EXPECT_TRUE(check(Brush{}).passed);
+
+    // Plane-major order: one vertex in front of two planes warns twice.
+    Brush corner = withHeights({0.25});
+    corner.planes.push_back({1, 0, 0, -2.75});
+    corner.planes.push_back({0, 0, 0, 0});  // a face without area never warns
+    EXPECT_EQ(check(corner).printed,
+              "***** WARNING *****\nConvex check near critical: plane=0, vertex=0, diff=0.250000\n"
+              "***** WARNING *****\nConvex check near critical: plane=1, vertex=0, diff=0.250000\n");
+}
+
+}  // namespace

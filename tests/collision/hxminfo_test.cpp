@@ -1,0 +1,130 @@
+#include "tools/hxminfo/hxm_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "collision/converter.h"
+#include "tests/collision/ase_text.h"
+#include "tests/test_support.h"
+#include "tools/hxminfo/hxm_report.h"
+
+namespace {
+
+using hxminfo::HxmError;
+using hxminfo::readHxm;
+
+const std::string kLongName(70, 'L');
+
+std::string scene() {
+    asetext::Mesh turned = asetext::box(kLongName, {-1, -2, -3}, {4, 5, 6});
+    turned.frame = {{{0.6, 0.8, 0}, {-0.8, 0.6, 0}, {0, 0, 1}, {1.5, 2.5, -3.25}}};
+    return asetext::sceneText({asetext::box("Box01", {-10, -10, 0}, {10, 10, 20}), turned});
+}
+
+std::vector<std::uint8_t> convert(std::int32_t version) {
+    collision::AseLineReader reader(scene());
+    testsupport::CapturedOutput out;
+    return collision::convertScene(reader, {version, false}, out.file()).value();
+}
+
+std::string errorOf(const std::vector<std::uint8_t>& bytes) {
+    try {
+        readHxm(bytes);
+    } catch (const HxmError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(hxminfoReader, ReadsWhatTheWriterWroteInEveryFormat) {
+    const auto chunked = readHxm(convert(0x200));
+    EXPECT_EQ(chunked.layout, hxminfo::Layout::Chunked);
+    ASSERT_EQ(chunked.brushes.size(), 2u);
+    EXPECT_EQ(chunked.brushCount, 2);
+    const hxminfo::BrushRecord& box = chunked.brushes[0];
+    EXPECT_EQ(box.name, "Box01");
+    EXPECT_TRUE(box.nameTerminated);
+    EXPECT_EQ(box.vertices.size(), 8u);
+    EXPECT_EQ(box.planes.size(), 6u);
+    EXPECT_EQ(box.edges.size(), 12u);
+    EXPECT_EQ(box.centre[1], 10.0f);
+    EXPECT_EQ(box.radius, static_cast<float>(std::sqrt(300.0)));
+    EXPECT_EQ(chunked.brushes[1].name, kLongName.substr(0, 64));
+    EXPECT_FALSE(chunked.brushes[1].nameTerminated);
+
+    const auto flat = readHxm(convert(0x101));
+    EXPECT_EQ(flat.layout, hxminfo::Layout::Flat);
+    ASSERT_EQ(flat.brushes.size(), 2u);
+    EXPECT_FALSE(flat.brushes[0].hasSphere);
+    EXPECT_EQ(flat.brushes[0].planes.size(), 6u);
+
+    const auto headerOnly = readHxm(convert(0x100));
+    EXPECT_EQ(headerOnly.size, 32u);
+    EXPECT_EQ(headerOnly.brushCount, 2);
+    EXPECT_TRUE(headerOnly.brushes.empty());
+}
+
+TEST(hxminfoReader, RejectsEveryTruncationAndSurvivesEveryChangedByte) {
+    for (const std::int32_t version : {0x200, 0x101, 0x100}) {
+        const auto bytes = convert(version);
+        for (size_t length = 0; length < bytes.size(); ++length)
+            EXPECT_NE(errorOf({bytes.begin(), bytes.begin() + static_cast<long>(length)}), "") << length;
+        auto longer = bytes;
+        longer.push_back(0);
+        EXPECT_NE(errorOf(longer), "");
+        for (size_t at = 0; at < bytes.size(); ++at)
+            for (const unsigned flip : {0x01u, 0x80u, 0xFFu}) {
+                auto changed = bytes;
+                changed[at] = static_cast<std::uint8_t>(changed[at] ^ flip);
+                errorOf(changed);  // either outcome; the sanitizers watch the reading
+            }
+    }
+}
+
+TEST(hxminfoReader, NamesWhatIsWrongWithAMalformedFile) {
+    const auto good = convert(0x200);
+    auto patched = [&](size_t at, std::uint32_t value) {
+        auto bytes = good;
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        return errorOf(bytes);
+    };
+    EXPECT_EQ(patched(0, 0x004D5849), "not an HXM file (magic is not \"HXM\\0\")");
+    EXPECT_EQ(patched(4, 0xFFFFFFFF), "brush count is negative (-1)");
+    EXPECT_EQ(patched(4, 1), "448 bytes after the last brush");
+    EXPECT_EQ(patched(4, 3), "brush 2 chunk header needs 8 bytes, 0 left");
+    EXPECT_EQ(patched(20, 7), "reserved header field is not zero");
+    EXPECT_EQ(patched(36, 441), "brush 0 chunk size 441 does not match its counts (expected 440)");
+    EXPECT_EQ(patched(32 + 80, 7), "brush 0 chunk size 440 does not match its counts (expected 400)");
+    EXPECT_EQ(patched(32 + 108, 127), "brush 0 vertex chunk size 127 does not match its counts (expected 128)");
+    EXPECT_EQ(patched(32 + 240, 5), "brush 0 plane chunk has type 5, expected 2");
+    EXPECT_EQ(patched(32 + 140, 0x3F800000), "brush 0 vertex 1 has a fourth component that is not 0");
+    EXPECT_EQ(patched(32 + 352 + 8 * 3, 0x00090000), "brush 0 edge 3 names a vertex outside its 8 vertices");
+    EXPECT_EQ(patched(32 + 352 + 8 * 3 + 4, 0x00060000), "brush 0 edge 3 names a plane outside its 6 planes");
+    EXPECT_EQ(patched(32 + 100, 1), "brush 0 reserved field is not zero");
+}
+
+TEST(hxminfoReport, ShowsEachBrushAsTextOrJson) {
+    const auto file = readHxm(convert(0x200));
+    const std::string text = hxminfo::describeText(file, "scene.hxm", false);
+    EXPECT_EQ(text.substr(0, text.find('\n', text.find('\n') + 1) + 1),
+              "scene.hxm: 928 bytes, version 0x200 (format 2), 2 brush(es)\n"
+              "brush 0: \"Box01\", 8 vertices, 6 planes, 12 edges, sphere (0, 10, 0) radius 17.320509\n");
+    EXPECT_NE(text.find("brush 1: \"" + kLongName.substr(0, 64) + "\" (64 bytes, no terminator), 8 vertices"),
+              std::string::npos);
+    const std::string verbose = hxminfo::describeText(file, "scene.hxm", true);
+    EXPECT_NE(verbose.find("  vertex 7: 10 20 10\n  plane 0: 0 -1 0 0\n"), std::string::npos);
+    EXPECT_NE(verbose.find("  edge 11: vertices 2 6, planes 4 5\n"), std::string::npos);
+
+    const std::string json = hxminfo::describeJson(readHxm(convert(0x101)), "a\"b.hxm", true);
+    const std::string start =
+        "{\"file\": \"a\\\"b.hxm\", \"size\": 832, \"version\": 257, \"format\": 1, \"brushCount\": 2, \"brushes\": [\n"
+        "  {\"name\": \"Box01\", \"nameTerminated\": true, \"vertexCount\": 8, \"planeCount\": 6, \"edgeCount\": 12,";
+    EXPECT_EQ(json.substr(0, start.size()), start);
+    EXPECT_NE(json.find("\"sphere\": null,\n   \"vertices\": [[-10, 0, -10], [10, 0, -10]"), std::string::npos);
+    EXPECT_EQ(json.substr(json.size() - 7), "]]}\n]}\n");
+}
+
+}  // namespace

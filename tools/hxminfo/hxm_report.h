@@ -1,0 +1,19 @@
+// hxminfo's views of a validated HXM file: plain text or JSON.
+#pragma once
+
+#include <string>
+
+#include "tools/hxminfo/hxm_reader.h"
+
+namespace hxminfo {
+
+// One summary line for the file, then one line per brush (name, counts,
+// sphere); with `verbose` also one line per vertex, plane and edge. Floats are
+// printed with 9 significant digits, which is exact for single precision.
+std::string describeText(const HxmFile& file, const std::string& fileName, bool verbose);
+
+// The same as one JSON object. Non-finite floats become null; name bytes
+// outside printable ASCII are escaped as \u00XX (read as Latin-1).
+std::string describeJson(const HxmFile& file, const std::string& fileName, bool verbose);
+
+}  // namespace hxminfo

@@ -20,7 +20,7 @@ std::vector<std::pair<long, std::string>> allLines(const std::string& text) {
     return lines;
 }
 
-TEST(collisionLineReader, SplitsLinesIntoPiecesOf254BytesAsCLineInputDoes) {
+TEST(LineReader, SplitsLinesIntoPiecesOf254BytesAsCLineInputDoes) {
     const std::string x253(253, 'x'), x254(254, 'x');
     // 253 characters and the line break fit one piece.
     EXPECT_EQ(allLines(x253 + "\n*B\n"), (std::vector<std::pair<long, std::string>>{{1, x253}, {2, "*B"}}));
@@ -35,7 +35,7 @@ TEST(collisionLineReader, SplitsLinesIntoPiecesOf254BytesAsCLineInputDoes) {
     EXPECT_EQ(reader.lineNumber(), 2);
 }
 
-TEST(collisionLineReader, SkipsEmptyAndCommentLinesButCountsThem) {
+TEST(LineReader, SkipsEmptyAndCommentLinesButCountsThem) {
     const std::string text = "\n;comment *NODE_NAME Nope\n\n*NODE_NAME Box ; note\n*TM_POS 1 2 3;4\n;\n*END\n";
     EXPECT_EQ(allLines(text),
               (std::vector<std::pair<long, std::string>>{{4, "*NODE_NAME Box "}, {5, "*TM_POS 1 2 3"}, {7, "*END"}}));
@@ -44,7 +44,7 @@ TEST(collisionLineReader, SkipsEmptyAndCommentLinesButCountsThem) {
     EXPECT_EQ(reader.lineNumber(), 4);
 }
 
-TEST(collisionLineReader, TurnsTabsAndInnerQuotesIntoSpacesAndEndsAtAClosingQuote) {
+TEST(LineReader, TurnsTabsAndInnerQuotesIntoSpacesAndEndsAtAClosingQuote) {
     AseLineReader reader("*NODE_NAME \"Big Box\"\n*MATERIAL_NAME\t\"a\"b\"\n*NUM\t8\n*BITMAP \"x;y\"\n");
     EXPECT_EQ(reader.findWord("*NODE_NAME"), "Big");
     EXPECT_EQ(reader.line(), "*NODE_NAME  Big Box");
@@ -56,7 +56,7 @@ TEST(collisionLineReader, TurnsTabsAndInnerQuotesIntoSpacesAndEndsAtAClosingQuot
     EXPECT_EQ(allLines(std::string("*A 1\0*B 2\n", 10)), (std::vector<std::pair<long, std::string>>{{1, "*A 1"}}));
 }
 
-TEST(collisionLineReader, FindsKeywordsAnywhereInALineAlsoInsideLongerWords) {
+TEST(LineReader, FindsKeywordsAnywhereInALineAlsoInsideLongerWords) {
     AseLineReader reader("*MESH_VERTEX_LIST {\n\t*MESH_VERTEXNORMAL 0 1 2 3\n*X\n");
     EXPECT_EQ(reader.findValue("*MESH_VERTEX"), "_LIST {");
     EXPECT_EQ(reader.findValue("*MESH_VERTEX"), "NORMAL 0 1 2 3");
@@ -65,7 +65,7 @@ TEST(collisionLineReader, FindsKeywordsAnywhereInALineAlsoInsideLongerWords) {
     EXPECT_EQ(reader.lineNumber(), 3);
 }
 
-TEST(collisionLineReader, ReadsCrLfAndLfFilesAlikeWithTheSameLineNumbers) {
+TEST(LineReader, ReadsCrLfAndLfFilesAlikeWithTheSameLineNumbers) {
     const std::string lf = "*NODE_NAME \"Box\"\n\n;c\n*TM_POS 1 2 3\n" + std::string(253, 'y') + "\n" +
                            std::string(254, 'z') + "\n*MESH_NUMVERTEX 8\n*LAST \"q\"\n";
     const auto expected = allLines(lf);
@@ -76,7 +76,7 @@ TEST(collisionLineReader, ReadsCrLfAndLfFilesAlikeWithTheSameLineNumbers) {
     EXPECT_EQ(allLines("*A 1\r2\n"), (std::vector<std::pair<long, std::string>>{{1, "*A 1\r2"}}));
 }
 
-TEST(collisionLineReader, RewindStartsOverWithTheLineCounterAtZero) {
+TEST(LineReader, RewindStartsOverWithTheLineCounterAtZero) {
     AseLineReader reader("*MESH_VERTEX_LIST\n*MESH_VERTEX_LIST\n");
     int count = 0;
     while (reader.findValue("*MESH_VERTEX_LIST")) ++count;
@@ -87,7 +87,7 @@ TEST(collisionLineReader, RewindStartsOverWithTheLineCounterAtZero) {
     EXPECT_EQ(reader.lineNumber(), 1);
 }
 
-TEST(collisionLineReader, OpensFilesReadOnlyAndReportsMissingOnes) {
+TEST(LineReader, OpensFilesReadOnlyAndReportsMissingOnes) {
     testsupport::TempDir dir;
     EXPECT_FALSE(AseLineReader::open(dir.file("missing.ase")));
     const std::string path = dir.write("box.ase", "*NODE_NAME Box\n");

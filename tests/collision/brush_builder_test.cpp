@@ -54,7 +54,7 @@ bool samePlane(const BrushPlane& p, const BrushPlane& q) {
     return sameBits(p.a, q.a) && sameBits(p.b, q.b) && sameBits(p.c, q.c) && sameBits(p.d, q.d);
 }
 
-TEST(collisionBrushBuilder, BuildsABoxWithOutwardPlanesAndTwelveEdgesBetweenDifferentPlanes) {
+TEST(BrushBuilder, BuildsABoxWithOutwardPlanesAndTwelveEdgesBetweenDifferentPlanes) {
     const auto [points, faces] = boxInToolFrame({-10, -10, 0}, {10, 10, 20});
     const collision::Brush brush = build(points, faces);
     ASSERT_EQ(brush.vertices.size(), 8u);
@@ -78,7 +78,7 @@ TEST(collisionBrushBuilder, BuildsABoxWithOutwardPlanesAndTwelveEdgesBetweenDiff
     EXPECT_DOUBLE_EQ(brush.radius, std::sqrt(300.0));
 }
 
-TEST(collisionBrushBuilder, NumbersEdgeEndsByMergedVerticesWhenTheMeshRepeatsPositions) {
+TEST(BrushBuilder, NumbersEdgeEndsByMergedVerticesWhenTheMeshRepeatsPositions) {
     // Each face with its own three vertices, as exporters write split normals.
     const auto [box, boxFaces] = boxInToolFrame({0, 0, 0}, {1, 2, 3});
     std::vector<BrushVertex> points;
@@ -98,7 +98,7 @@ TEST(collisionBrushBuilder, NumbersEdgeEndsByMergedVerticesWhenTheMeshRepeatsPos
     }
 }
 
-TEST(collisionBrushBuilder, MergesVerticesStrictlyWithinTheToleranceAndTakesTheFirstMatch) {
+TEST(BrushBuilder, MergesVerticesStrictlyWithinTheToleranceAndTakesTheFirstMatch) {
     BrushBuilder builder;
     builder.begin("m");
     EXPECT_EQ(builder.addVertex({0, 0, 0}), 0u);
@@ -113,7 +113,7 @@ TEST(collisionBrushBuilder, MergesVerticesStrictlyWithinTheToleranceAndTakesTheF
     EXPECT_EQ(builder.meshVertexCount(), 8u);
 }
 
-TEST(collisionBrushBuilder, SharesOnePlaneBetweenNearlyCoplanarTrianglesAndDropsTheirDiagonal) {
+TEST(BrushBuilder, SharesOnePlaneBetweenNearlyCoplanarTrianglesAndDropsTheirDiagonal) {
     // A unit quad in the plane y = 0 whose fourth corner is lifted slightly.
     auto quad = [](double lift) {
         return build({{0, 0, 0}, {0, 0, 1}, {1, 0, 1}, {1, lift, 0}}, {{0, 1, 2}, {0, 2, 3}});
@@ -150,7 +150,7 @@ bool normalIs(const BrushPlane& p, const BrushVertex& n) {
     return sameBits(p.a, n.x) && sameBits(p.b, n.y) && sameBits(p.c, n.z);
 }
 
-TEST(collisionFacePlane, FormsTheNormalAtTheCornerOppositeTheLongestEdgeComparingInSinglePrecision) {
+TEST(FacePlane, FormsTheNormalAtTheCornerOppositeTheLongestEdgeComparingInSinglePrecision) {
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> unit(-1, 1);
     bool sawObtuseA = false, sawFloatTie = false;
@@ -187,7 +187,7 @@ TEST(collisionFacePlane, FormsTheNormalAtTheCornerOppositeTheLongestEdgeComparin
     EXPECT_TRUE(sawFloatTie);
 }
 
-TEST(collisionFacePlane, GivesTheZeroPlaneForAFaceWithoutArea) {
+TEST(FacePlane, GivesTheZeroPlaneForAFaceWithoutArea) {
     const BrushPlane p = collision::facePlane({1, 2, 3}, {2, 4, 6}, {3, 6, 9});
     EXPECT_EQ(p.a, 0);
     EXPECT_EQ(p.b, 0);
@@ -195,7 +195,7 @@ TEST(collisionFacePlane, GivesTheZeroPlaneForAFaceWithoutArea) {
     EXPECT_EQ(p.d, 0);
 }
 
-TEST(collisionBrushBuilder, GivesEdgesOfASingleFaceTheirOnlyPlaneTwice) {
+TEST(BrushBuilder, GivesEdgesOfASingleFaceTheirOnlyPlaneTwice) {
     const collision::Brush open = build({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {5, 5, 5}}, {{0, 1, 2}});
     ASSERT_EQ(open.edges.size(), 3u);
     for (const BrushEdge& e : open.edges) {
@@ -207,14 +207,14 @@ TEST(collisionBrushBuilder, GivesEdgesOfASingleFaceTheirOnlyPlaneTwice) {
     EXPECT_GE(open.radius, std::sqrt(75.0) / 2);
 }
 
-TEST(collisionBrushBuilder, LeavesAnEmptyBrushWithAZeroSphere) {
+TEST(BrushBuilder, LeavesAnEmptyBrushWithAZeroSphere) {
     const collision::Brush empty = build({}, {});
     EXPECT_TRUE(empty.vertices.empty() && empty.planes.empty() && empty.edges.empty());
     EXPECT_EQ(empty.centre, (std::array<double, 3>{0, 0, 0}));
     EXPECT_EQ(empty.radius, 0);
 }
 
-TEST(collisionBrushBuilder, StopsAtMoreThan65535VerticesOrPlanes) {
+TEST(BrushBuilder, StopsAtMoreThan65535VerticesOrPlanes) {
     BrushBuilder builder;
     builder.begin("Big");
     for (int i = 0; i < 65535; ++i) builder.addVertex({double(i), 0, 0}, 9);
@@ -276,7 +276,7 @@ RandomMesh randomMesh(std::mt19937_64& random) {
     return m;
 }
 
-TEST(collisionBrushBuilder, AgreesWithTheLiteralLinearScansOnRandomLatticeMeshes) {
+TEST(BrushBuilder, AgreesWithTheLiteralLinearScansOnRandomLatticeMeshes) {
     for (std::uint64_t seed = 1; seed <= 400; ++seed) {
         std::mt19937_64 random(seed);
         const RandomMesh m = randomMesh(random);

@@ -30,7 +30,7 @@ std::string report(const Brush& brush, bool verbose) {
     return out.text();
 }
 
-TEST(collisionBrushReport, PrintsOneLineOfCountsOrEveryTableWithTheVerboseOption) {
+TEST(BrushReport, PrintsOneLineOfCountsOrEveryTableWithTheVerboseOption) {
     const Brush box = boxBrush();
     EXPECT_EQ(report(box, false), " Vertices: 8 Planes: 6 Edges: 12\n");
     EXPECT_EQ(report(box, true),
@@ -66,7 +66,7 @@ Check check(const Brush& brush) {
     return {passed, out.text()};
 }
 
-TEST(collisionConvexCheck, WarnsAboveOneHundredthAndFailsAboveTenThousandStrictly) {
+TEST(ConvexCheck, WarnsAboveOneHundredthAndFailsAboveTenThousandStrictly) {
     // The plane y = 0 facing +y: a vertex's value is its y.
     auto withHeights = [](std::initializer_list<double> heights) {
         Brush b;

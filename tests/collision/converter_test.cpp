@@ -47,7 +47,7 @@ std::vector<std::string> filesIn(const testsupport::TempDir& dir) {
     return names;
 }
 
-TEST(collisionRun, PrintsTheUsageWithoutAFileName) {
+TEST(Run, PrintsTheUsageWithoutAFileName) {
     const RunOutcome r = runTool({});
     EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.printed, kBanner +
@@ -55,7 +55,7 @@ TEST(collisionRun, PrintsTheUsageWithoutAFileName) {
                              "  <version>\t- version of HXM file (in HEX)\n  -v\t\t- verbose output\n");
 }
 
-TEST(collisionRun, ReportsAMissingFileAndAFileWithoutMeshesWithoutWritingAnything) {
+TEST(Run, ReportsAMissingFileAndAFileWithoutMeshesWithoutWritingAnything) {
     testsupport::TempDir dir;
     RunOutcome r = runTool({dir.file("missing.ase")});
     EXPECT_EQ(r.status, -2);
@@ -67,7 +67,7 @@ TEST(collisionRun, ReportsAMissingFileAndAFileWithoutMeshesWithoutWritingAnythin
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"empty.ase"});
 }
 
-TEST(collisionRun, WritesNothingAndKeepsAnOldOutputWhenAnyBrushFails) {
+TEST(Run, WritesNothingAndKeepsAnOldOutputWhenAnyBrushFails) {
     testsupport::TempDir dir;
     asetext::Mesh bad = asetext::box("Bent", {0, 0, 0}, {1, 1, 1});
     bad.vertices[7] = {1, 1, -20000};  // 20000 units in front of the bottom's plane
@@ -82,7 +82,7 @@ TEST(collisionRun, WritesNothingAndKeepsAnOldOutputWhenAnyBrushFails) {
     EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"scene.ase", "scene.hxm"}));
 }
 
-TEST(collisionRun, RefusesToWriteOverItsInputOrIntoSomethingUnwritable) {
+TEST(Run, RefusesToWriteOverItsInputOrIntoSomethingUnwritable) {
     testsupport::TempDir dir;
     const std::string box = asetext::sceneText({asetext::box("Box", {0, 0, 0}, {1, 1, 1})});
     dir.write("box.hxm", box);
@@ -98,7 +98,7 @@ TEST(collisionRun, RefusesToWriteOverItsInputOrIntoSomethingUnwritable) {
     EXPECT_EQ(r.printed.find("Done."), std::string::npos);
 }
 
-TEST(collisionRun, ReadsTheVersionAsHexAndTakesVerboseFromAnyLaterArgument) {
+TEST(Run, ReadsTheVersionAsHexAndTakesVerboseFromAnyLaterArgument) {
     const char* strings[] = {"101", "0x200", "0X1ff", "200", " 7fffffff", "-1", "+a", "ffffffff", "123456789",
                              "fffffffffffffffffffff", "-v", "v", "", "0x", "g1", "1g", "-0x10", "0xG"};
     for (const char* s : strings) {
@@ -116,7 +116,7 @@ TEST(collisionRun, ReadsTheVersionAsHexAndTakesVerboseFromAnyLaterArgument) {
     EXPECT_EQ(collision::parseSettings(2, plain).version, 0x200);
 }
 
-TEST(collisionRun, FormsTheOutputNameFromTheLastPathComponent) {
+TEST(Run, FormsTheOutputNameFromTheLastPathComponent) {
     EXPECT_EQ(collision::makeOutputName("scene.ase"), "scene.hxm");
     EXPECT_EQ(collision::makeOutputName("models/box"), "models/box.hxm");
     EXPECT_EQ(collision::makeOutputName("dir.old/box"), "dir.old/box.hxm");
@@ -133,7 +133,7 @@ std::vector<std::uint8_t> convert(const std::string& text, collision::Settings s
     return bytes.value_or(std::vector<std::uint8_t>{});
 }
 
-TEST(collisionConvertScene, GivesIdenticalFilesForCrLfAndLfLineEnds) {
+TEST(ConvertScene, GivesIdenticalFilesForCrLfAndLfLineEnds) {
     asetext::Mesh turned = asetext::box("Long name with a very long tail that runs far beyond sixty-four bytes",
                                         {-1, -2, -3}, {4, 5, 6});
     turned.frame = {{{0.6, 0.8, 0}, {-0.8, 0.6, 0}, {0, 0, 1}, {1.5, 2.5, -3.25}}};

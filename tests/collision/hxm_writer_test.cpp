@@ -39,7 +39,7 @@ std::vector<std::uint8_t> file(const Brush& brush, std::int32_t version) {
     return out.take();
 }
 
-TEST(collisionHxmWriter, WritesTheHeaderWithMagicCountAndVersionOnly) {
+TEST(HxmWriter, WritesTheHeaderWithMagicCountAndVersionOnly) {
     for (const std::int32_t version : {0x100, 0x102, 0x1FF, -1, 0}) {
         const auto bytes = file(boxSized("Box"), version);
         ASSERT_EQ(bytes.size(), 32u) << version;
@@ -50,7 +50,7 @@ TEST(collisionHxmWriter, WritesTheHeaderWithMagicCountAndVersionOnly) {
     }
 }
 
-TEST(collisionHxmWriter, WritesABoxSizedBrushIn448BytesAsNestedChunks) {
+TEST(HxmWriter, WritesABoxSizedBrushIn448BytesAsNestedChunks) {
     const auto bytes = file(boxSized("Box01"), 0x200);
     ASSERT_EQ(bytes.size(), 32u + 448u);
     const size_t b = 32;
@@ -85,7 +85,7 @@ TEST(collisionHxmWriter, WritesABoxSizedBrushIn448BytesAsNestedChunks) {
     EXPECT_EQ(later, bytes);
 }
 
-TEST(collisionHxmWriter, WritesFormat1WithoutSphereOrChunks) {
+TEST(HxmWriter, WritesFormat1WithoutSphereOrChunks) {
     const auto chunked = file(boxSized("Box01"), 0x200);
     const auto flat = file(boxSized("Box01"), 0x101);
     ASSERT_EQ(flat.size(), 32u + 80 + 128 + 96 + 96);
@@ -97,7 +97,7 @@ TEST(collisionHxmWriter, WritesFormat1WithoutSphereOrChunks) {
     EXPECT_EQ(std::memcmp(&flat[336], &chunked[384], 96), 0);
 }
 
-TEST(collisionHxmWriter, KeepsTheFirst64BytesOfALongNameWithoutTerminator) {
+TEST(HxmWriter, KeepsTheFirst64BytesOfALongNameWithoutTerminator) {
     const std::string name70(70, 'N'), name63(63, 'M');
     const auto long1 = file(boxSized(name70), 0x101);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&long1[32]), 64), name70.substr(0, 64));

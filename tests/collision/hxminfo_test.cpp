@@ -39,7 +39,7 @@ std::string errorOf(const std::vector<std::uint8_t>& bytes) {
     return "";
 }
 
-TEST(hxminfoReader, ReadsWhatTheWriterWroteInEveryFormat) {
+TEST(HxmReader, ReadsWhatTheWriterWroteInEveryFormat) {
     const auto chunked = readHxm(convert(0x200));
     EXPECT_EQ(chunked.layout, hxminfo::Layout::Chunked);
     ASSERT_EQ(chunked.brushes.size(), 2u);
@@ -67,7 +67,7 @@ TEST(hxminfoReader, ReadsWhatTheWriterWroteInEveryFormat) {
     EXPECT_TRUE(headerOnly.brushes.empty());
 }
 
-TEST(hxminfoReader, RejectsEveryTruncationAndSurvivesEveryChangedByte) {
+TEST(HxmReader, RejectsEveryTruncationAndSurvivesEveryChangedByte) {
     for (const std::int32_t version : {0x200, 0x101, 0x100}) {
         const auto bytes = convert(version);
         for (size_t length = 0; length < bytes.size(); ++length)
@@ -84,7 +84,7 @@ TEST(hxminfoReader, RejectsEveryTruncationAndSurvivesEveryChangedByte) {
     }
 }
 
-TEST(hxminfoReader, NamesWhatIsWrongWithAMalformedFile) {
+TEST(HxmReader, NamesWhatIsWrongWithAMalformedFile) {
     const auto good = convert(0x200);
     auto patched = [&](size_t at, std::uint32_t value) {
         auto bytes = good;
@@ -106,7 +106,7 @@ TEST(hxminfoReader, NamesWhatIsWrongWithAMalformedFile) {
     EXPECT_EQ(patched(32 + 100, 1), "brush 0 reserved field is not zero");
 }
 
-TEST(hxminfoReport, ShowsEachBrushAsTextOrJson) {
+TEST(HxmReport, ShowsEachBrushAsTextOrJson) {
     const auto file = readHxm(convert(0x200));
     const std::string text = hxminfo::describeText(file, "scene.hxm", false);
     EXPECT_EQ(text.substr(0, text.find('\n', text.find('\n') + 1) + 1),

@@ -51,7 +51,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 const std::string kBox = asetext::sceneText({asetext::box("Box01", {-10, -10, 0}, {10, 10, 20})});
 
-TEST(collisionMeshReader, ReportsEachBadMeshWithItsMessageAndLine) {
+TEST(MeshReader, ReportsEachBadMeshWithItsMessageAndLine) {
     struct Case {
         std::string text;
         std::string message;
@@ -90,7 +90,7 @@ TEST(collisionMeshReader, ReportsEachBadMeshWithItsMessageAndLine) {
     EXPECT_EQ(readFirst(noPos).printed, "");
 }
 
-TEST(collisionMeshReader, KeepsBrushesInTheNodeFrameFromVersion200AndInSceneCoordinatesBelow) {
+TEST(MeshReader, KeepsBrushesInTheNodeFrameFromVersion200AndInSceneCoordinatesBelow) {
     // A box turned 90 degrees about the ASE z axis and moved to (5, 6, 7).
     asetext::Mesh local = asetext::box("Turned", {-1, -2, -3}, {1, 2, 3});
     asetext::Mesh placed = local;
@@ -114,7 +114,7 @@ TEST(collisionMeshReader, KeepsBrushesInTheNodeFrameFromVersion200AndInSceneCoor
     EXPECT_EQ(scene.planes.size(), 6u);
 }
 
-TEST(collisionMeshReader, ReadsMeshesInFileOrderAndCountsThemByTheirVertexLists) {
+TEST(MeshReader, ReadsMeshesInFileOrderAndCountsThemByTheirVertexLists) {
     const std::string text = asetext::sceneText(
         {asetext::box("First", {0, 0, 0}, {1, 1, 1}), asetext::box("Second Box", {0, 0, 0}, {2, 2, 2})});
     AseLineReader reader(text);
@@ -131,7 +131,7 @@ TEST(collisionMeshReader, ReadsMeshesInFileOrderAndCountsThemByTheirVertexLists)
 
 // Round brushes put many vertices on one sphere, where a sloppy solver leaves
 // some outside.
-TEST(collisionMeshReader, GivesRoundBrushesSpheresThatHoldEveryVertex) {
+TEST(MeshReader, GivesRoundBrushesSpheresThatHoldEveryVertex) {
     const double pi = std::acos(-1.0);
     std::vector<asetext::Mesh> meshes;
     for (int segments = 3; segments <= 64; segments += 7) {

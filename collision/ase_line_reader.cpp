@@ -15,16 +15,18 @@ std::optional<AseLineReader> AseLineReader::open(const std::string& fileName) {
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     std::string text;
-    char block[65536];
+    constexpr size_t kBlock = 1 << 16;
     for (;;) {
-        const ssize_t got = ::read(fd, block, sizeof block);
+        const size_t used = text.size();
+        text.resize(used + kBlock);
+        const ssize_t got = ::read(fd, text.data() + used, kBlock);
+        text.resize(used + (got > 0 ? static_cast<size_t>(got) : 0));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             ::close(fd);
             return std::nullopt;
         }
         if (got == 0) break;
-        text.append(block, static_cast<size_t>(got));
     }
     ::close(fd);
     return AseLineReader(std::move(text));

@@ -16,7 +16,7 @@ for n in "${sizes[@]}"; do
 done
 ls -l grid*.ase
 
-"$bin/bench/pipeline_bench" grid100000.ase grid1000000.ase
+"$bin/bench/pipeline_bench" grid10000.dks grid100000.dks grid1000000.dks
 
 echo
 echo "DKS2VKM end to end (median of 5 runs; peak resident memory):"

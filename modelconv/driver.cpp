@@ -1,6 +1,7 @@
 #include "modelconv/driver.h"
 
 #include "common/atomic_file.h"
+#include "modelconv/convert.h"
 #include "modelconv/model_script.h"
 #include "sceneread/report_error.h"
 
@@ -36,6 +37,13 @@ int run(int argc, const char* const* argv, std::FILE* out) {
     ModelDefinition definition;
     loadModelScript(definition, scriptName, out);
     std::fputs("Loading complete.\n", out);
+    std::fputs("Converting...\n", out);
+    ConvertedModel model;
+    convert(definition, model, out);
+    std::fputs("Converting complete.\n", out);
+    std::fprintf(out, "Saving into VKM %s...\n", outputName.c_str());
+    model.save(outputName);
+    std::fputs("Saving complete.\n", out);
     return 0;
 }
 

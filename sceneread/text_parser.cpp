@@ -1,6 +1,11 @@
 #include "sceneread/text_parser.h"
 
+#include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -92,31 +97,72 @@ std::string_view stripDirectory(std::string_view path) {
     return path.substr(slash + 1);
 }
 
-TextParser::TextParser(const std::string& fileName) {
-    if (auto loadedFile = loadWholeFile(fileName)) {
-        buffer_ = std::move(*loadedFile);
-        loaded_ = true;
+namespace {
+
+constexpr size_t kWindowBytes = size_t{1} << 20;
+
+}  // namespace
+
+TextParser::TextParser(const std::string& fileName) : fileName_(fileName) {
+    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
     }
+    fileSize_ = static_cast<std::uint64_t>(info.st_size);
+    window_.resize(kWindowBytes + kMaxLineBytes + 2);
+    loaded_ = true;
     line_.reserve(kMaxLineBytes + 1);
+}
+
+TextParser::~TextParser() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::uint64_t TextParser::remainingBytes() const {
+    const std::uint64_t at = consumed_ + begin_;
+    return at < fileSize_ ? fileSize_ - at : 0;
+}
+
+void TextParser::fill(size_t bytes) {
+    if (end_ - begin_ >= bytes || atEnd_) return;
+    std::memmove(window_.data(), window_.data() + begin_, end_ - begin_);
+    consumed_ += begin_;
+    end_ -= begin_;
+    begin_ = 0;
+    while (end_ < bytes && !atEnd_) {
+        const ssize_t got = ::read(fd_, window_.data() + end_, window_.size() - end_);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            reportError(-1, "Can't read %s!", fileName_.c_str());
+        }
+        if (got == 0) atEnd_ = true;
+        end_ += static_cast<size_t>(got);
+    }
 }
 
 int TextParser::readLine() {
     if (!loaded_) return -1;
     line_.clear();
-    const std::string_view data = buffer_.view();
-    if (position_ >= data.size()) return 1;
+    // Enough for the longest line, its line end and the byte after it.
+    fill(kMaxLineBytes + 2);
+    if (begin_ == end_) return 1;
 
-    const char* start = data.data() + position_;
-    size_t length = static_cast<size_t>(findLineEnd(start, data.data() + data.size()) - start);
-    size_t next = position_ + length;
-    if (next < data.size()) {
-        ++next;  // CR or LF
-        if (next < data.size() && data[next] == '\n') ++next;  // CR LF, LF LF: one line end
-    }
+    const char* start = window_.data() + begin_;
+    const char* limit = window_.data() + std::min(end_, begin_ + kMaxLineBytes + 1);
+    size_t length = static_cast<size_t>(findLineEnd(start, limit) - start);
     ++lineNumber_;
-    position_ = next;
     if (length > kMaxLineBytes)
         reportError(lineNumber_, "Line too long (more than %zu bytes)!", kMaxLineBytes);
+    size_t next = begin_ + length;
+    if (next < end_) {
+        ++next;  // CR or LF
+        if (next < end_ && window_[next] == '\n') ++next;  // CR LF, LF LF: one line end
+    }
+    begin_ = next;
 
     const void* nul = std::memchr(start, '\0', length);
     if (nul) length = static_cast<size_t>(static_cast<const char*>(nul) - start);

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "sceneread/file_buffer.h"
+#include <cstdint>
+#include <vector>
 
 namespace sceneread {
 
@@ -36,10 +37,18 @@ bool closesBlock(std::string_view line);
 std::string_view stripDirectory(std::string_view path);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
+// Streams the file through a window of about a megabyte: each byte is read
+// once, and a large export never needs memory of its own size (fresh memory is
+// the slowest thing to touch on the machines the tools run on).
 class TextParser {
 public:
-    // Never fails by itself: check loaded().
+    // Never fails by itself: check loaded(). A missing file, a directory or an
+    // empty file is not loaded. Opens read-only, so write-protected files
+    // (version-control checkouts) read normally.
     explicit TextParser(const std::string& fileName);
+    ~TextParser();
+    TextParser(const TextParser&) = delete;
+    TextParser& operator=(const TextParser&) = delete;
 
     bool loaded() const { return loaded_; }
     // Lines handed out so far.
@@ -48,13 +57,13 @@ public:
     void setQuotesAsBlanks(bool on) { quotesAsBlanks_ = on; }
 
     // 0: a line is in currentLine(); 1: no data left; -1: nothing loaded.
-    // Throws InputError for a line over kMaxLineBytes.
+    // Throws InputError for a line over kMaxLineBytes or a failing read.
     int readLine();
     // The last line handed out; valid until the next readLine on this parser.
     std::string_view currentLine() const { return line_; }
     // Bytes not yet handed out; a count of N lines that each hold a keyword of
     // k bytes cannot exceed remainingBytes() / k.
-    size_t remainingBytes() const { return buffer_.size() - position_; }
+    std::uint64_t remainingBytes() const;
 
     // The lookups: each returns a view into currentLine(), valid until the next
     // call on this parser, or nullopt once the data is exhausted.
@@ -66,8 +75,16 @@ public:
     std::optional<std::string_view> findEntry(std::string_view keyword);
 
 private:
-    FileBuffer buffer_;
-    size_t position_ = 0;
+    // Makes at least `bytes` bytes available from begin_, unless the file ends.
+    void fill(size_t bytes);
+
+    std::string fileName_;
+    int fd_ = -1;
+    std::uint64_t fileSize_ = 0;
+    std::uint64_t consumed_ = 0;  // file offset of window_[0]
+    std::vector<char> window_;
+    size_t begin_ = 0, end_ = 0;
+    bool atEnd_ = false;
     long lineNumber_ = 0;
     bool loaded_ = false;
     bool quotesAsBlanks_ = false;

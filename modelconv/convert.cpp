@@ -1,0 +1,157 @@
+#include "modelconv/convert.h"
+
+#include "modelconv/mesh_lod.h"
+#include "sceneread/report_error.h"
+#include "sceneread/text_parser.h"
+
+namespace modelconv {
+
+using sceneread::reportError;
+
+sceneread::SceneMaterial convertMaterial(const sceneread::SceneMaterial& material) {
+    sceneread::SceneMaterial converted = material;
+    converted.diffuse.a = 255;
+    converted.specular.a = 255;
+    converted.shine = static_cast<float>((1.0 - static_cast<double>(material.shine)) * 100.0);
+    return converted;
+}
+
+namespace {
+
+constexpr std::array<float, 16> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+Element createElement(const ElementDefinition& definition, const sceneread::Scene& scene, std::uint32_t lodCount) {
+    const std::string& nodeName = definition.definitions[0];
+    const sceneread::SceneNode* node = nullptr;
+    Element element;
+    switch (definition.type) {
+        case ElementType::Mesh: {
+            MeshElement mesh;
+            mesh.lods.resize(lodCount);
+            node = sceneread::findGeometryObject(scene, nodeName);
+            element = std::move(mesh);
+            break;
+        }
+        case ElementType::Camera:
+            node = sceneread::findCamera(scene, nodeName);
+            element = ModelElement{};
+            break;
+        case ElementType::OmniLight: {
+            const sceneread::SceneLight* light = sceneread::findLight(scene, nodeName);
+            LightElement lightElement;
+            if (light) lightElement.useLight = light->useLight;
+            node = light;
+            element = std::move(lightElement);
+            break;
+        }
+    }
+    if (node == nullptr) reportError(-1, "Can't find %s in lod 0", nodeName.c_str());
+    ModelElement& record = common(element);
+    record.sourceNode = node;
+    record.name = definition.name;
+    record.type = definition.type;
+    return element;
+}
+
+// First element whose name equals `parentName` ignoring case; -1 for none.
+std::int32_t findParent(const std::vector<Element>& elements, const std::string& parentName) {
+    for (size_t j = 0; j < elements.size(); ++j)
+        if (sceneread::equalsIgnoreCase(common(elements[j]).name, parentName)) return static_cast<std::int32_t>(j);
+    return -1;
+}
+
+// A loop in the parent chain would make a hierarchy that no reader can walk.
+void rejectParentLoops(const std::vector<Element>& elements) {
+    enum class Mark { Unseen, OnPath, Done };
+    std::vector<Mark> marks(elements.size(), Mark::Unseen);
+    std::vector<size_t> path;
+    for (size_t start = 0; start < elements.size(); ++start) {
+        path.clear();
+        size_t at = start;
+        while (marks[at] == Mark::Unseen) {
+            marks[at] = Mark::OnPath;
+            path.push_back(at);
+            const std::int32_t parent = common(elements[at]).parent;
+            if (parent < 0) break;
+            at = static_cast<size_t>(parent);
+            if (marks[at] == Mark::OnPath)
+                reportError(-1, "Element %s is its own ancestor: the PARENT lines form a loop!",
+                            common(elements[at]).name.c_str());
+        }
+        for (size_t p : path) marks[p] = Mark::Done;
+    }
+}
+
+void placeInParent(ModelElement& element, const sceneread::SceneNode* parent) {
+    const sceneread::SceneNode& node = *element.sourceNode;
+    const std::array<float, 16>& pm = parent ? parent->matrix : kIdentity;
+    const std::array<double, 3> pp = parent ? std::array<double, 3>{parent->position.x, parent->position.y,
+                                                                    parent->position.z}
+                                            : std::array<double, 3>{0, 0, 0};
+    const std::array<float, 4> pq = parent ? parent->rotation : std::array<float, 4>{0, 0, 0, 1};
+
+    element.worldMatrix = node.matrix;
+    element.worldPosition = {node.position.x, node.position.y, node.position.z, 0};
+    element.worldRotation = node.rotation;
+
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k)
+                sum += static_cast<double>(pm[static_cast<size_t>(4 * k + r)]) * node.matrix[static_cast<size_t>(4 * k + c)];
+            element.localMatrix[static_cast<size_t>(4 * r + c)] = static_cast<float>(sum);
+        }
+
+    const double d[3] = {node.position.x - pp[0], node.position.y - pp[1], node.position.z - pp[2]};
+    for (int r = 0; r < 3; ++r)
+        element.localPosition[static_cast<size_t>(r)] = static_cast<float>(
+            pm[static_cast<size_t>(4 * r)] * d[0] + pm[static_cast<size_t>(4 * r + 1)] * d[1] +
+            pm[static_cast<size_t>(4 * r + 2)] * d[2]);
+    element.localPosition[3] = 0;
+
+    // conjugate(parent) x world, in double.
+    const double x1 = -static_cast<double>(pq[0]), y1 = -static_cast<double>(pq[1]), z1 = -static_cast<double>(pq[2]),
+                 w1 = pq[3];
+    const double x2 = node.rotation[0], y2 = node.rotation[1], z2 = node.rotation[2], w2 = node.rotation[3];
+    element.localRotation = {static_cast<float>(w1 * x2 + x1 * w2 + y1 * z2 - z1 * y2),
+                             static_cast<float>(w1 * y2 - x1 * z2 + y1 * w2 + z1 * x2),
+                             static_cast<float>(w1 * z2 + x1 * y2 - y1 * x2 + z1 * w2),
+                             static_cast<float>(w1 * w2 - x1 * x2 - y1 * y2 - z1 * z2)};
+}
+
+void buildElements(const ModelDefinition& definition, ConvertedModel& model) {
+    const sceneread::Scene& scene = definition.scenes[0];
+    model.elements.reserve(definition.elements.size());
+    for (const ElementDefinition& element : definition.elements)
+        model.elements.push_back(createElement(element, scene, model.lodCount));
+    for (size_t i = 0; i < model.elements.size(); ++i)
+        common(model.elements[i]).parent = findParent(model.elements, definition.elements[i].parent);
+    rejectParentLoops(model.elements);
+    for (Element& element : model.elements) {
+        ModelElement& record = common(element);
+        const sceneread::SceneNode* parent =
+            record.parent < 0 ? nullptr : common(model.elements[static_cast<size_t>(record.parent)]).sourceNode;
+        placeInParent(record, parent);
+    }
+}
+
+}  // namespace
+
+void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE* out) {
+    model.lodCount = static_cast<std::uint32_t>(definition.lodCount);
+    if (definition.scenes.empty() && !definition.elements.empty())
+        reportError(-1, "The script declares %zu elements but no LOD to find them in!", definition.elements.size());
+    for (size_t lod = 0; lod < definition.scenes.size(); ++lod) {
+        std::fprintf(out, "Converting lod %d...\n", static_cast<int>(lod));
+        const sceneread::Scene& scene = definition.scenes[lod];
+        const auto base = static_cast<std::int32_t>(model.materials.size());
+        for (const sceneread::SceneMaterial& material : scene.materials)
+            model.materials.push_back(convertMaterial(material));
+        if (lod == 0) buildElements(definition, model);
+        for (size_t i = 0; i < model.elements.size(); ++i)
+            if (auto* mesh = std::get_if<MeshElement>(&model.elements[i]))
+                convertMeshLod(*mesh, static_cast<int>(lod), definition.elements[i].definitions[lod], scene, base, out);
+    }
+}
+
+}  // namespace modelconv

@@ -1,0 +1,24 @@
+// The conversion step of DKS2VKM: merges the materials of all LODs, creates
+// the elements from LOD 0's scene, places each relative to its parent, and
+// converts every mesh of every LOD.
+#pragma once
+
+#include <cstdio>
+
+#include "modelconv/converted_model.h"
+#include "modelconv/model_script.h"
+
+namespace modelconv {
+
+// Fills an empty model from a loaded definition, printing progress to `out`.
+// The model's elements point into the definition's scenes (sourceNode), so
+// the definition must outlive the model. Throws InputError when an element's
+// LOD-0 node is missing, parents form a loop, elements are declared without
+// any LOD, or a mesh names no usable material group.
+void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE* out);
+
+// A scene material as the model stores it: colours with alpha 255 and the
+// shine turned into (1 - shine) x 100.
+sceneread::SceneMaterial convertMaterial(const sceneread::SceneMaterial& material);
+
+}  // namespace modelconv

@@ -1,0 +1,44 @@
+// vkminfo [--verbose|-v] [--json] <file.vkm>
+// Checks a VKM model file and prints what it holds. Exit status: 0 valid,
+// 1 unreadable or malformed (message on standard error), 2 usage.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tools/vkminfo/vkm_reader.h"
+#include "tools/vkminfo/vkm_report.h"
+
+int main(int argc, char** argv) {
+    bool verbose = false, json = false;
+    std::string file;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--verbose" || arg == "-v") verbose = true;
+        else if (arg == "--json") json = true;
+        else if (file.empty() && !arg.empty() && arg[0] != '-') file = arg;
+        else file.clear(), argc = 0;
+    }
+    if (file.empty()) {
+        std::fputs("usage: vkminfo [--verbose|-v] [--json] <file.vkm>\n", stderr);
+        return 2;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "vkminfo: %s: cannot open\n", file.c_str());
+        return 1;
+    }
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    try {
+        const vkminfo::Model model = vkminfo::readVkm(bytes);
+        if (json)
+            vkminfo::printJson(stdout, model, verbose);
+        else
+            vkminfo::printText(stdout, model, verbose);
+    } catch (const vkminfo::VkmError& e) {
+        std::fprintf(stderr, "vkminfo: %s: malformed VKM file at offset %zu: %s\n", file.c_str(), e.offset, e.what());
+        return 1;
+    }
+    return 0;
+}

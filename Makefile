@@ -1,6 +1,6 @@
 # Two commands do all set-up on a fresh machine: `make demo` and `make test`.
 # Everything else builds on the CMake presets in CMakePresets.json.
-.PHONY: all build demo test build-asan test-asan bench fuzz fuzz-run clean
+.PHONY: all build demo test build-asan test-asan bench fuzz fuzz-ci fuzz-long clean
 
 all: build
 
@@ -28,7 +28,15 @@ bench:
 
 fuzz:
 	cmake --preset fuzz
-	cmake --build --preset fuzz
+	cmake --build --preset fuzz --target fuzz_all
+
+# A short pass over every target (CI), and the long campaign (2 million runs or
+# 20 minutes per target). Findings go to build/fuzz/findings/.
+fuzz-ci: fuzz
+	fuzz/run_fuzz.sh 60
+
+fuzz-long: fuzz
+	fuzz/run_fuzz.sh 1200 2000000
 
 clean:
 	rm -rf build

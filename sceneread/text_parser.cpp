@@ -113,7 +113,9 @@ TextParser::TextParser(const std::string& fileName) : fileName_(fileName) {
         return;
     }
     fileSize_ = static_cast<std::uint64_t>(info.st_size);
-    window_.resize(kWindowBytes + kMaxLineBytes + 2);
+    // A small file (a script, most scenes) gets a window of its own size.
+    windowBytes_ = static_cast<size_t>(std::min<std::uint64_t>(fileSize_, kWindowBytes)) + kMaxLineBytes + 2;
+    window_ = std::make_unique_for_overwrite<char[]>(windowBytes_);
     loaded_ = true;
     line_.reserve(kMaxLineBytes + 1);
 }
@@ -129,12 +131,12 @@ std::uint64_t TextParser::remainingBytes() const {
 
 void TextParser::fill(size_t bytes) {
     if (end_ - begin_ >= bytes || atEnd_) return;
-    std::memmove(window_.data(), window_.data() + begin_, end_ - begin_);
+    std::memmove(window_.get(), window_.get() + begin_, end_ - begin_);
     consumed_ += begin_;
     end_ -= begin_;
     begin_ = 0;
     while (end_ < bytes && !atEnd_) {
-        const ssize_t got = ::read(fd_, window_.data() + end_, window_.size() - end_);
+        const ssize_t got = ::read(fd_, window_.get() + end_, windowBytes_ - end_);
         if (got < 0) {
             if (errno == EINTR) continue;
             reportError(-1, "Can't read %s!", fileName_.c_str());
@@ -151,8 +153,8 @@ int TextParser::readLine() {
     fill(kMaxLineBytes + 2);
     if (begin_ == end_) return 1;
 
-    const char* start = window_.data() + begin_;
-    const char* limit = window_.data() + std::min(end_, begin_ + kMaxLineBytes + 1);
+    const char* start = window_.get() + begin_;
+    const char* limit = window_.get() + std::min(end_, begin_ + kMaxLineBytes + 1);
     size_t length = static_cast<size_t>(findLineEnd(start, limit) - start);
     ++lineNumber_;
     if (length > kMaxLineBytes)

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace sceneread {
 
@@ -82,7 +82,8 @@ private:
     int fd_ = -1;
     std::uint64_t fileSize_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of window_[0]
-    std::vector<char> window_;
+    std::unique_ptr<char[]> window_;  // never zero-filled: only read bytes are used
+    size_t windowBytes_ = 0;
     size_t begin_ = 0, end_ = 0;
     bool atEnd_ = false;
     long lineNumber_ = 0;

@@ -155,12 +155,15 @@ Lod readLod(Cursor& parent, size_t materialCount) {
 }
 
 void checkHierarchy(const std::vector<Element>& elements, size_t at) {
+    // Every parent index first: following a chain reads its members' parents.
     for (size_t i = 0; i < elements.size(); ++i) {
         const std::int32_t parent = elements[i].parent;
         if (parent < -1 || parent >= static_cast<std::int32_t>(elements.size()))
             throw VkmError(at, "element " + std::to_string(i) + " has parent " + std::to_string(parent));
+    }
+    for (size_t i = 0; i < elements.size(); ++i) {
         size_t steps = 0;
-        for (std::int32_t p = parent; p >= 0; p = elements[static_cast<size_t>(p)].parent)
+        for (std::int32_t p = elements[i].parent; p >= 0; p = elements[static_cast<size_t>(p)].parent)
             if (++steps > elements.size()) throw VkmError(at, "the parent chain of element " + std::to_string(i) + " loops");
     }
 }

@@ -1,0 +1,36 @@
+// Runs a fuzz target's entry point once per file, for builds without
+// libFuzzer (GCC, the normal test suite): replays committed corpora and the
+// inputs of past findings. Arguments are files or directories.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size);
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
+
+int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
+    std::vector<std::filesystem::path> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::filesystem::path arg = argv[i];
+        if (std::filesystem::is_directory(arg)) {
+            for (const auto& entry : std::filesystem::directory_iterator(arg))
+                if (entry.is_regular_file()) files.push_back(entry.path());
+        } else if (std::filesystem::exists(arg)) {
+            files.push_back(arg);
+        }
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    std::printf("replayed %zu inputs\n", files.size());
+    return 0;
+}

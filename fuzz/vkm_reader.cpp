@@ -1,0 +1,17 @@
+// vkminfo's reader and reports over arbitrary bytes: anything but a VkmError
+// escaping is a bug.
+#include <cstdint>
+
+#include "fuzz/fuzz_support.h"
+#include "tools/vkminfo/vkm_reader.h"
+#include "tools/vkminfo/vkm_report.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+    try {
+        const vkminfo::Model model = vkminfo::readVkm(std::span(data, size));
+        vkminfo::printText(fuzzsupport::sink(), model, true);
+        vkminfo::printJson(fuzzsupport::sink(), model, true);
+    } catch (const vkminfo::VkmError&) {
+    }
+    return 0;
+}

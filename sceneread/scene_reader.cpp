@@ -76,9 +76,12 @@ size_t AseReader::count(std::optional<std::string_view> value, std::string_view 
                         std::string_view lineKeyword) {
     if (!value) return 0;
     const long n = common::atolC(*value);
-    if (n < 0 || !common::fitsInt32(n) ||
-        static_cast<size_t>(n) > parser_.remainingBytes() / lineKeyword.size())
-        failAtLine("Error in ASE file! Wrong %s value!", countKeyword);
+    if (n < 0 || !common::fitsInt32(n)) failAtLine("Error in ASE file! Wrong %s value!", countKeyword);
+    // Each counted line holds its keyword: a count beyond that bound is absurd
+    // or the file was cut short.
+    if (static_cast<std::uint64_t>(n) > parser_.remainingBytes() / lineKeyword.size())
+        reportError(parser_.lineNumber(), "Error in ASE file! %s %ld needs more lines than the file holds!",
+                    std::string(countKeyword).c_str(), n);
     return static_cast<size_t>(n);
 }
 

@@ -270,7 +270,7 @@ TEST(LoadScene, ReportsEachProblemWithItsMessageAndLine) {
          "Error in ASE file! Wrong numbers in *MESH_VERTEX line!"},
         {"absurd vertex count", replaced(good, "*MESH_NUMVERTEX 3", "*MESH_NUMVERTEX 2000000000"),
          lineOf(good, "*MESH_NUMVERTEX"),
-         "Error in ASE file! Wrong *MESH_NUMVERTEX value!"},
+         "Error in ASE file! *MESH_NUMVERTEX 2000000000 needs more lines than the file holds!"},
         {"negative face count", replaced(good, "*MESH_NUMFACES 2", "*MESH_NUMFACES -2"), lineOf(good, "*MESH_NUMFACES"),
          "Error in ASE file! Wrong *MESH_NUMFACES value!"},
         {"count beyond 32 bits", replaced(good, "*MESH_NUMFACES 2", "*MESH_NUMFACES 4294967298"),

@@ -1,0 +1,205 @@
+#!/usr/bin/env python3
+"""The bad-input table: what each tool does with each kind of bad input.
+
+  bad_input.py <source dir> <DKS2VKM> <SCENE2DKS> <SCENE2HXM> <tool> <row>
+
+Runs the built program in a scratch folder on a bad version of the example
+scene and checks the last console line (exactly), the exit status, and what
+happened to an output file that existed before the run. The README's table
+is this file's CASES, row by row. Exit 77 (skipped) when a row cannot be set
+up on this machine.
+"""
+import os
+import random
+import resource
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+OLD = b"an older output that a failed run must leave alone\n"
+
+
+def garbage(size):
+    rng = random.Random(20261207)
+    return bytes(rng.randrange(256) for _ in range(size))
+
+
+def edit(text, old, new):
+    if old not in text:
+        raise SystemExit(f"fixture lacks {old!r}")
+    return text.replace(old, new, 1)
+
+
+def cut_mid_mesh(text):
+    # In the middle of the second mesh's vertex list.
+    second = text.index("*GEOMOBJECT", text.index("*GEOMOBJECT") + 1)
+    vertices = text.index("*MESH_VERTEX ", second)
+    return text[: text.index("\n", vertices + 200) + 1]
+
+
+# Per tool: the example input, the arguments, the output name, and per row the
+# input change, the expected last console line, exit status and the fate of an
+# existing output ("untouched", "replaced", "absent": no output before or after).
+TOOLS = {
+    "DKS2VKM": {"input": "vehicle.ase", "args": ["vehicle.dks"], "output": "vehicle.vkm"},
+    "SCENE2DKS": {"input": "vehicle.ase", "args": ["vehicle.ase"], "output": "vehicle.dks"},
+    "SCENE2HXM": {"input": "brushes.ase", "args": ["brushes.ase"], "output": "brushes.hxm"},
+}
+
+CASES = {
+    "DKS2VKM": {
+        "missing": ("none.dks", "Error - Can't open DKS: none.dks!", 1, "absent"),
+        "empty": ("script:", "Error - Can't open DKS: vehicle.dks!", 1, "untouched"),
+        "read_only": (None, "Saving complete.\n", 0, "replaced"),
+        "directory": ("script-dir", "Error - Can't open DKS: vehicle.dks!", 1, "untouched"),
+        "garbage": ("input:garbage", "Error - Crap! Missing *MATERIAL_LIST...", 1, "untouched"),
+        "cut_mid_mesh": ("input:cut", "Error in line 411 -Error in ASE file! *MESH_NUMFACES 28 needs more lines than the file holds!", 1, "untouched"),
+        "absurd_count": ("input:count", "Error in line 173 -Error in ASE file! *MESH_NUMFACES 2000000000 needs more lines than the file holds!", 1, "untouched"),
+        "index_out_of_range": ("input:index",
+                               "Error in line 189 -Error in ASE file! Vertex index out of range in *MESH_FACE line!", 1,
+                               "untouched"),
+        "long_line": ("input:line", "Error in line 3 -Line too long (more than 4095 bytes)!", 1, "untouched"),
+        "long_name": ("input:name", "Error in line 153 -Name too long (more than 255 characters)!", 1, "untouched"),
+        "unwritable_dir": ("unwritable", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
+        "disk_full": ("full", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
+    },
+    "SCENE2DKS": {
+        "missing": ("none.ase", "Error opening file none.ase\r\n", 1, "absent"),
+        "empty": ("input:empty", None, 0, "replaced"),
+        "read_only": (None, None, 0, "replaced"),
+        "directory": ("input-dir", "Error opening file vehicle.ase\r\n", 1, "untouched"),
+        "garbage": ("input:garbage", None, 0, "replaced"),
+        "cut_mid_mesh": ("input:cut", None, 0, "replaced"),
+        "absurd_count": ("input:count", None, 0, "replaced"),
+        "index_out_of_range": ("input:index", None, 0, "replaced"),
+        "long_line": ("input:line", None, 0, "replaced"),
+        "long_name": ("input:name", None, 0, "replaced"),
+        "unwritable_dir": ("unwritable", "Error writing file vehicle.dks: ", 1, "untouched"),
+        "disk_full": ("full", "Error writing file vehicle.dks: ", 1, "untouched"),
+    },
+    "SCENE2HXM": {
+        "missing": ("none.ase", "Unable to open file: \n", 254, "absent"),
+        "empty": ("input:empty", "No meshes in file!\n", 255, "untouched"),
+        "read_only": (None, "Done.\n", 0, "replaced"),
+        "directory": ("input-dir", "Unable to open file: \n", 254, "untouched"),
+        "garbage": ("input:garbage", "No meshes in file!\n", 255, "untouched"),
+        "cut_mid_mesh": ("input:cut", "Mesh: Wedge01Error: Error in ASE file! *MESH_VERTEX expected! (line 203)", 254,
+                         "untouched"),
+        "absurd_count": ("input:count", "Mesh: Box01Error: Error in ASE file! Wrong numbers in *MESH_VERTEX line! (line 122)",
+                         254, "untouched"),
+        "index_out_of_range": ("input:index",
+                               "Mesh: Box01Error: Error in ASE file! Vertex index out of range in *MESH_FACE line! (line 64)",
+                               254, "untouched"),
+        "long_line": ("input:line", "Done.\n", 0, "replaced"),
+        "long_name": ("input:name", "Done.\n", 0, "replaced"),
+        "unwritable_dir": ("unwritable", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
+        "disk_full": ("full", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
+    },
+}
+
+
+def bad_input(tool, kind, text):
+    if kind == "empty":
+        return b""
+    if kind == "garbage":
+        return garbage(4096)
+    if kind == "cut":
+        return cut_mid_mesh(text).encode()
+    if kind == "count":
+        return edit(text, "*MESH_NUMFACES 20\n" if tool != "SCENE2HXM" else "*MESH_NUMVERTEX 8\n",
+                    "*MESH_NUMFACES 2000000000\n" if tool != "SCENE2HXM" else "*MESH_NUMVERTEX 2000000000\n").encode()
+    if kind == "index":
+        return edit(text, "A:    0 B:", "A:  999 B:").encode()
+    if kind == "line":
+        lines = text.split("\n")
+        return "\n".join(lines[:2] + ["*COMMENT " + "x" * 100000] + lines[2:]).encode()
+    if kind == "name":
+        name = "Hull" if tool != "SCENE2HXM" else "Box01"
+        return text.replace(f'"{name}"', '"' + "N" * 300 + '"').encode()
+    raise SystemExit(f"unknown change {kind}")
+
+
+def main():
+    source, binaries, tool, row = sys.argv[1], dict(zip(TOOLS, sys.argv[2:5])), sys.argv[5], sys.argv[6]
+    setup = TOOLS[tool]
+    change, expected_line, expected_status, fate = CASES[tool][row]
+    program = os.path.abspath(binaries[tool])
+    with tempfile.TemporaryDirectory() as work:
+        os.chmod(work, 0o755)
+        run_dir = os.path.join(work, "run")
+        os.mkdir(run_dir)
+        for name in ("vehicle.ase", "vehicle.dks", "brushes.ase"):
+            shutil.copy(os.path.join(source, "examples", name), run_dir)
+        args = list(setup["args"])
+        output = os.path.join(run_dir, setup["output"])
+        text = open(os.path.join(run_dir, setup["input"]), encoding="latin-1").read()
+        as_user = None
+        limits = None
+        if change and change.startswith("input:"):
+            open(os.path.join(run_dir, setup["input"]), "wb").write(bad_input(tool, change[6:], text))
+        elif change == "script:":
+            open(os.path.join(run_dir, "vehicle.dks"), "wb").write(b"")
+        elif change in ("input-dir", "script-dir"):
+            victim = os.path.join(run_dir, setup["input"] if change == "input-dir" else "vehicle.dks")
+            os.remove(victim)
+            os.mkdir(victim)
+        elif change == "unwritable":
+            if os.geteuid() == 0:
+                if shutil.which("setpriv") is None:
+                    return SKIP
+                # Permission bits do not bind root: run as nobody instead.
+                as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        elif change == "full":
+            limits = 100  # bytes: every output here is larger
+        elif change is not None:
+            args = [change]
+            output = os.path.join(run_dir, os.path.splitext(change)[0] + os.path.splitext(setup["output"])[1])
+        if row == "read_only":
+            for name in os.listdir(run_dir):
+                os.chmod(os.path.join(run_dir, name), 0o444)
+        if fate != "absent":
+            with open(output, "wb") as f:
+                f.write(OLD)
+            os.chmod(output, 0o644)
+        if change == "unwritable":
+            os.chmod(run_dir, 0o555)
+
+        def limit():
+            if limits is not None:
+                resource.setrlimit(resource.RLIMIT_FSIZE, (limits, limits))
+
+        run = subprocess.run((as_user or []) + [program, *args], cwd=run_dir, capture_output=True, timeout=60,
+                             preexec_fn=limit)
+        os.chmod(run_dir, 0o755)
+        failures = []
+        status = run.returncode if run.returncode >= 0 else 128 - run.returncode
+        if status != expected_status:
+            failures.append(f"exit status {status}, expected {expected_status}")
+        out = run.stdout.decode("latin-1")
+        last = out[out.rfind("\n", 0, len(out) - 1) + 1:] if out.endswith("\n") else out[out.rfind("\n") + 1:]
+        if expected_line is not None and not last.startswith(expected_line):
+            failures.append(f"last console line {last!r}, expected {expected_line!r}")
+        if expected_line is None and out:
+            failures.append(f"expected no console output, got {out!r}")
+        if run.stderr:
+            failures.append(f"standard error is not empty: {run.stderr!r}")
+        exists = os.path.exists(output)
+        content = open(output, "rb").read() if exists else None
+        if fate == "absent" and exists:
+            failures.append(f"{output} was written")
+        if fate == "untouched" and content != OLD:
+            failures.append(f"{output} was changed")
+        if fate == "replaced" and (content is None or content == OLD):
+            failures.append(f"{output} was not written")
+        leftovers = [n for n in os.listdir(run_dir) if n.startswith(os.path.basename(output) + ".")]
+        if leftovers:
+            failures.append(f"temporary files left: {leftovers}")
+        for failure in failures:
+            print(f"{tool} {row}: {failure}")
+        return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

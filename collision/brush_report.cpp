@@ -1,5 +1,9 @@
 #include "collision/brush_report.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 namespace collision {
 
 void printBrush(const Brush& brush, bool verbose, std::FILE* out) {
@@ -28,21 +32,50 @@ void printBrush(const Brush& brush, bool verbose, std::FILE* out) {
 }
 
 bool checkConvex(const Brush& brush, std::FILE* out) {
+    // Every plane against every vertex, but a block of consecutive vertices is
+    // skipped when a bound on its plane values stays at or below the warning
+    // threshold. The bound takes, per term, the box corner that maximises it and
+    // sums in the same order as the exact value; rounding is monotonic, so it is
+    // never below any exact value in the block, and the printed pairs and the
+    // first error are those of the plain double loop.
+    constexpr size_t kBlock = 32;
+    struct Box {
+        double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+        double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    };
+    const size_t vertexCount = brush.vertices.size();
+    std::vector<Box> boxes((vertexCount + kBlock - 1) / kBlock);
+    for (size_t j = 0; j < vertexCount; ++j) {
+        const BrushVertex& v = brush.vertices[j];
+        Box& box = boxes[j / kBlock];
+        const double c[3] = {v.x, v.y, v.z};
+        for (int axis = 0; axis < 3; ++axis) {  // a NaN coordinate updates nothing: its values print nothing
+            if (c[axis] < box.lo[axis]) box.lo[axis] = c[axis];
+            if (c[axis] > box.hi[axis]) box.hi[axis] = c[axis];
+        }
+    }
     int i = 0;
     for (const BrushPlane& p : brush.planes) {
-        int j = 0;
-        for (const BrushVertex& v : brush.vertices) {
-            const double value = p.a * v.x + p.b * v.y + p.c * v.z + p.d;
-            if (value > kConvexErrorThreshold) {
-                std::fputs("***** ERROR *****\n", out);
-                std::fprintf(out, "Convex check failed: plane=%d, vertex=%d, diff=%lf\n", i, j, value);
-                return false;
+        for (size_t block = 0; block < boxes.size(); ++block) {
+            const Box& box = boxes[block];
+            const double bound = p.a * (p.a >= 0 ? box.hi[0] : box.lo[0]) + p.b * (p.b >= 0 ? box.hi[1] : box.lo[1]) +
+                                 p.c * (p.c >= 0 ? box.hi[2] : box.lo[2]) + p.d;
+            if (bound <= kConvexWarningThreshold) continue;
+            const size_t end = std::min(vertexCount, (block + 1) * kBlock);
+            for (size_t j = block * kBlock; j < end; ++j) {
+                const BrushVertex& v = brush.vertices[j];
+                const double value = p.a * v.x + p.b * v.y + p.c * v.z + p.d;
+                if (value > kConvexErrorThreshold) {
+                    std::fputs("***** ERROR *****\n", out);
+                    std::fprintf(out, "Convex check failed: plane=%d, vertex=%d, diff=%lf\n", i, static_cast<int>(j), value);
+                    return false;
+                }
+                if (value > kConvexWarningThreshold) {
+                    std::fputs("***** WARNING *****\n", out);
+                    std::fprintf(out, "Convex check near critical: plane=%d, vertex=%d, diff=%lf\n", i, static_cast<int>(j),
+                                 value);
+                }
             }
-            if (value > kConvexWarningThreshold) {
-                std::fputs("***** WARNING *****\n", out);
-                std::fprintf(out, "Convex check near critical: plane=%d, vertex=%d, diff=%lf\n", i, j, value);
-            }
-            ++j;
         }
         ++i;
     }

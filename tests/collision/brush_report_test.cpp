@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "collision/brush_builder.h"
 #include "tests/collision/ase_text.h"
@@ -95,6 +96,61 @@ TEST(ConvexCheck, WarnsAboveOneHundredthAndFailsAboveTenThousandStrictly) {
     EXPECT_EQ(check(corner).printed,
               "***** WARNING *****\nConvex check near critical: plane=0, vertex=0, diff=0.250000\n"
               "***** WARNING *****\nConvex check near critical: plane=1, vertex=0, diff=0.250000\n");
+}
+
+
+// The plain double loop over every plane and vertex: the check must print
+// exactly what it prints and stop where it stops.
+bool literalCheck(const Brush& brush, std::FILE* out) {
+    int i = 0;
+    for (const collision::BrushPlane& p : brush.planes) {
+        int j = 0;
+        for (const collision::BrushVertex& v : brush.vertices) {
+            const double value = p.a * v.x + p.b * v.y + p.c * v.z + p.d;
+            if (value > 10000.0) {
+                std::fputs("***** ERROR *****\n", out);
+                std::fprintf(out, "Convex check failed: plane=%d, vertex=%d, diff=%lf\n", i, j, value);
+                return false;
+            }
+            if (value > 0.01) {
+                std::fputs("***** WARNING *****\n", out);
+                std::fprintf(out, "Convex check near critical: plane=%d, vertex=%d, diff=%lf\n", i, j, value);
+            }
+            ++j;
+        }
+        ++i;
+    }
+    return true;
+}
+
+TEST(ConvexCheck, MatchesThePlainLoopOnRandomBrushesWhileSkippingBlocks) {
+    std::mt19937 random(99);
+    auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    for (int trial = 0; trial < 300; ++trial) {
+        Brush brush;
+        // Points near a sphere (some pushed out past a plane), planes tangent
+        // to it, and now and then NaN, infinity or a huge outlier.
+        const int vertices = 1 + static_cast<int>(random() % 200), planes = 1 + static_cast<int>(random() % 40);
+        for (int v = 0; v < vertices; ++v) {
+            const double t = real(0, 6.28), u = real(-1, 1), r = 10 * (1 + (random() % 9 == 0 ? real(0, 0.01) : 0));
+            collision::BrushVertex x{r * std::sqrt(1 - u * u) * std::cos(t), r * u, r * std::sqrt(1 - u * u) * std::sin(t)};
+            if (random() % 97 == 0) x.y = std::nan("");
+            if (random() % 151 == 0) x.x = HUGE_VAL;
+            if (random() % 173 == 0) x.z = 30000;
+            brush.vertices.push_back(x);
+        }
+        for (int p = 0; p < planes; ++p) {
+            const double t = real(0, 6.28), u = real(-1, 1);
+            collision::BrushPlane plane{std::sqrt(1 - u * u) * std::cos(t), u, std::sqrt(1 - u * u) * std::sin(t), -10};
+            if (random() % 50 == 0) plane.d = std::nan("");
+            brush.planes.push_back(plane);
+        }
+        testsupport::CapturedOutput fast, literal;
+        const bool fastResult = collision::checkConvex(brush, fast.file());
+        const bool literalResult = literalCheck(brush, literal.file());
+        ASSERT_EQ(literalResult, fastResult) << "trial " << trial;
+        ASSERT_EQ(literal.text(), fast.text()) << "trial " << trial;
+    }
 }
 
 }  // namespace

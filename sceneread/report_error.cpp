@@ -1,24 +1,16 @@
 #include "sceneread/report_error.h"
 
 #include <cstdarg>
-#include <vector>
+
+#include "common/string_format.h"
 
 namespace sceneread {
 
 void reportError(long line, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string message = common::formatV(format, args);
     va_end(args);
-    std::string message;
-    if (length > 0) {
-        std::vector<char> text(static_cast<size_t>(length) + 1);
-        std::vsnprintf(text.data(), text.size(), format, again);
-        message.assign(text.data(), static_cast<size_t>(length));
-    }
-    va_end(again);
     throw InputError(line, message);
 }
 

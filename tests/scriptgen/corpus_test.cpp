@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/scriptgen/temp_dir.h"
+#include "tests/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using scriptgen_test::contents;
-using scriptgen_test::TempDir;
+using testsupport::readFile;
+using testsupport::TempDir;
 
 constexpr int kLods = 3;
 
@@ -108,8 +108,8 @@ TEST(CorpusScripts, DeclareEveryElementCompletelyForEachExport) {
         EXPECT_EQ(0, scriptgen::run(3, argv, console));
         EXPECT_EQ(0L, std::ftell(console)) << "a successful run prints nothing";
         std::fclose(console);
-        const std::string script = contents(scriptgen::scriptNameFor(aseName));
-        total += checkScript(crLfLines(script), aseName, contents(original.string()));
+        const std::string script = readFile(scriptgen::scriptNameFor(aseName));
+        total += checkScript(crLfLines(script), aseName, readFile(original.string()));
     }
     EXPECT_GT(total, 0u);
 }

@@ -11,37 +11,16 @@
 #include <vector>
 
 #include "scriptgen/tool_error.h"
-#include "tests/scriptgen/temp_dir.h"
+#include "tests/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using scriptgen::Options;
-using scriptgen_test::contents;
-using scriptgen_test::TempDir;
+using testsupport::TempDir;
+constexpr auto contents = testsupport::readFile;
 
-// Collects what a function prints.
-class Console {
-public:
-    Console() : file_(::open_memstream(&buffer_, &size_)) {}
-    ~Console() {
-        std::fclose(file_);
-        std::free(buffer_);
-    }
-    Console(const Console&) = delete;
-    Console& operator=(const Console&) = delete;
-
-    std::FILE* file() const { return file_; }
-    std::string text() {
-        std::fflush(file_);
-        return std::string(buffer_, size_);
-    }
-
-private:
-    char* buffer_ = nullptr;
-    size_t size_ = 0;
-    std::FILE* file_;
-};
+using Console = testsupport::CapturedOutput;
 
 TEST(LodOption, AcceptsOnlyASignedDecimalNumberThatFillsTheText) {
     const std::vector<std::pair<std::string, std::optional<int>>> cases = {

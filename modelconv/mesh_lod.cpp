@@ -84,29 +84,28 @@ class KeySet {
 public:
     bool insert(std::uint64_t key) {
         if (2 * (count_ + 1) > slots_.size()) grow();
-        std::uint64_t& slot = find(key);
+        std::uint64_t& slot = slots_[slotOf(key)];
         if (slot == key) return false;
         slot = key;
         ++count_;
         return true;
     }
-    bool contains(std::uint64_t key) const {
-        if (slots_.empty()) return false;
-        return const_cast<KeySet*>(this)->find(key) == key;
-    }
+    bool contains(std::uint64_t key) const { return !slots_.empty() && slots_[slotOf(key)] == key; }
 
 private:
     static constexpr std::uint64_t kEmpty = std::numeric_limits<std::uint64_t>::max();
-    std::uint64_t& find(std::uint64_t key) {
+    // The slot holding `key`, or the empty slot where it belongs.
+    size_t slotOf(std::uint64_t key) const {
         const size_t mask = slots_.size() - 1;
-        for (size_t at = (key * 0x9E3779B97F4A7C15ull) >> 20 & mask;; at = (at + 1) & mask)
-            if (slots_[at] == key || slots_[at] == kEmpty) return slots_[at];
+        size_t at = (key * 0x9E3779B97F4A7C15ull) >> 20 & mask;
+        while (slots_[at] != key && slots_[at] != kEmpty) at = (at + 1) & mask;
+        return at;
     }
     void grow() {
         std::vector<std::uint64_t> old(slots_.empty() ? 16 : 2 * slots_.size(), kEmpty);
         old.swap(slots_);
         for (std::uint64_t key : old)
-            if (key != kEmpty) find(key) = key;
+            if (key != kEmpty) slots_[slotOf(key)] = key;
     }
     std::vector<std::uint64_t> slots_;
     size_t count_ = 0;

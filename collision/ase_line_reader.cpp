@@ -1,8 +1,5 @@
 #include "collision/ase_line_reader.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace collision {
 
@@ -11,26 +8,6 @@ AseLineReader::AseLineReader(std::string text) : text_(std::move(text)) {
     line_.reserve(kMaxPieceBytes);
 }
 
-std::optional<AseLineReader> AseLineReader::open(const std::string& fileName) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text;
-    constexpr size_t kBlock = 1 << 16;
-    for (;;) {
-        const size_t used = text.size();
-        text.resize(used + kBlock);
-        const ssize_t got = ::read(fd, text.data() + used, kBlock);
-        text.resize(used + (got > 0 ? static_cast<size_t>(got) : 0));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (got == 0) break;
-    }
-    ::close(fd);
-    return AseLineReader(std::move(text));
-}
 
 // One piece as C's line input hands it out, from a stream that reads CR LF as LF.
 bool AseLineReader::nextPiece() {

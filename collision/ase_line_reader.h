@@ -22,13 +22,9 @@ inline constexpr size_t kMaxPieceBytes = 254;
 
 class AseLineReader {
 public:
-    // Reads from `text` (a whole file). The reader owns its copy.
+    // Reads from `text` (a whole file, read once, so both passes of a run, mesh
+    // count and meshes, see the same text). The reader owns it.
     explicit AseLineReader(std::string text);
-
-    // The whole file `fileName`, opened read-only and read once, or nullopt
-    // when it cannot be opened or read (a directory among them). Both passes
-    // of a run (mesh count, then meshes) therefore see the same text.
-    static std::optional<AseLineReader> open(const std::string& fileName);
 
     // Reads the next line that is not skipped into line(); false at the end.
     bool readLine();

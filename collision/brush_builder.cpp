@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 
 namespace collision {
 
@@ -130,7 +130,7 @@ std::uint32_t BrushBuilder::addVertex(const BrushVertex& point, long line) {
     }
     if (found == UINT32_MAX) {
         if (vertices.size() >= kMaxBrushEntries)
-            reportFatal(line, "Brush %s has more than 65535 vertices!", brush_.name.c_str());
+            common::reportError(line, "Brush %s has more than 65535 vertices!", brush_.name.c_str());
         found = static_cast<std::uint32_t>(vertices.size());
         vertices.push_back(point);
         if (finite) {
@@ -180,7 +180,7 @@ std::uint32_t BrushBuilder::addPlane(const BrushPlane& plane, long line) {
     }
     if (found != UINT32_MAX) return found;
     if (planes.size() >= kMaxBrushEntries)
-        reportFatal(line, "Brush %s has more than 65535 planes!", brush_.name.c_str());
+        common::reportError(line, "Brush %s has more than 65535 planes!", brush_.name.c_str());
     found = static_cast<std::uint32_t>(planes.size());
     planes.push_back(plane);
     if (finite) {

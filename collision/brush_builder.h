@@ -33,13 +33,13 @@ public:
     void begin(std::string name);
 
     // Adds the next mesh vertex (already in the tool's frame) and returns its
-    // merged index. Throws FatalError (with `line`) when the brush would get
+    // merged index. Throws common::InputError (with `line`) when the brush would get
     // more than kMaxBrushEntries vertices.
     std::uint32_t addVertex(const BrushVertex& point, long line = -1);
     // The smallest sphere around every vertex added, duplicates included.
     void computeSphere();
     // Adds the triangle of mesh vertex numbers a, b, c, each below
-    // meshVertexCount() (callers check). Throws FatalError (with `line`) when
+    // meshVertexCount() (callers check). Throws common::InputError (with `line`) when
     // the brush would get more than kMaxBrushEntries planes.
     void addFace(std::size_t a, std::size_t b, std::size_t c, long line = -1);
 

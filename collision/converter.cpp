@@ -4,11 +4,13 @@
 #include <cstdlib>
 
 #include "collision/brush_report.h"
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 #include "collision/hxm_writer.h"
 #include "collision/mesh_reader.h"
 #include "common/atomic_file.h"
 #include "common/byte_writer.h"
+#include "common/file_loader.h"
+#include "common/output_name.h"
 
 namespace collision {
 
@@ -47,17 +49,6 @@ Settings parseSettings(int argc, const char* const* argv) {
     return settings;
 }
 
-std::string makeOutputName(std::string_view inputName) {
-    const size_t at = inputName.find_last_of("/\\.");
-    std::string result(inputName);
-    if (at != std::string_view::npos && inputName[at] == '.')
-        result.resize(at + 1);
-    else
-        result += '.';
-    result += "hxm";
-    return result;
-}
-
 std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, const Settings& settings,
                                                       std::FILE* out) {
     const int meshCount = countMeshes(reader);
@@ -73,7 +64,7 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
     for (int i = 0; i < meshCount; ++i) {
         const Brush brush = readBrush(reader, settings.version, builder, out);
         printBrush(brush, settings.verbose, out);
-        if (!checkConvex(brush, out)) reportFatal(-1, "Brush %s is non-convex!", brush.name.c_str());
+        if (!checkConvex(brush, out)) common::reportError(-1, "Brush %s is non-convex!", brush.name.c_str());
         writeBrush(file, brush, settings.version);
     }
     return file.take();
@@ -87,20 +78,27 @@ int run(int argc, const char* const* argv, std::FILE* out) {
     }
     const Settings settings = parseSettings(argc, argv);
     const std::string inputName = argv[1];
-    std::optional<AseLineReader> reader = AseLineReader::open(inputName);
-    if (!reader) {
-        std::fputs("Unable to open file: \n", out);
-        return kExitFatal;
+    common::LoadedFile input = common::loadFile(inputName);
+    if (!input.ok()) {
+        common::InputError error(common::describe(input.failure), -1, common::ErrorKind::CannotOpen);
+        error.file = inputName;
+        throw error;
     }
-    const std::string outputName = makeOutputName(inputName);
+    AseLineReader reader(std::move(input.bytes));
+    const std::string outputName = common::makeOutputName(inputName, "hxm");
     if (common::sameFile(inputName, outputName))
-        reportFatal(-1, "Output file %s would replace the input!", outputName.c_str());
+        common::reportError(-1, "Output file %s would replace the input!", outputName.c_str());
 
-    const std::optional<std::vector<std::uint8_t>> bytes = convertScene(*reader, settings, out);
+    const std::optional<std::vector<std::uint8_t>> bytes = convertScene(reader, settings, out);
     if (!bytes) return kExitUsage;
     const std::string failure = common::replaceFile(
         outputName, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    if (!failure.empty()) reportFatal(-1, "Can't write HXM: %s", outputName.c_str());
+    if (!failure.empty()) {
+        common::InputError error("Can't write HXM: " + outputName, -1, common::ErrorKind::CannotWrite);
+        error.file = outputName;
+        error.notes.push_back(failure);
+        throw error;
+    }
     std::fputs("Done.\n", out);
     return kExitSuccess;
 }

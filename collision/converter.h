@@ -14,7 +14,6 @@ namespace collision {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitUsage = -1;  // no file name, or no mesh in the file
-inline constexpr int kExitFatal = -2;  // unreadable input, any FatalError
 
 struct Settings {
     std::int32_t version = 0x200;
@@ -27,20 +26,16 @@ struct Settings {
 // starting with "-v" or "-V" sets verbose.
 Settings parseSettings(int argc, const char* const* argv);
 
-// The name with the extension of its last path component (after the last '/'
-// or '\\') replaced by "hxm", or with ".hxm" appended when it has none.
-std::string makeOutputName(std::string_view inputName);
-
 // Counts the meshes, prints "Processing %i mesh(es) in file...\n", then reads,
 // reports, checks and encodes every brush. Returns the whole HXM file, or
 // nullopt after "No meshes in file!\n" when the text holds no mesh. Throws
-// FatalError on bad input or a non-convex brush; nothing is written here.
+// common::InputError on bad input or a non-convex brush; nothing is written here.
 std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, const Settings& settings,
                                                       std::FILE* out);
 
 // Runs the tool with its command line, printing to `out`; returns the exit
-// status (kExitSuccess, kExitUsage, kExitFatal after "Unable to open file: \n")
-// and throws FatalError on every path that prints "Error: ...". The output
+// status (kExitSuccess, kExitUsage) and throws common::InputError on every
+// failure (kind CannotOpen for an input that cannot be read). The output
 // file is replaced only after the last brush has been encoded.
 int run(int argc, const char* const* argv, std::FILE* out);
 

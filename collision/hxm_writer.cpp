@@ -3,7 +3,7 @@
 #include <cassert>
 #include <climits>
 
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 
 namespace collision {
 
@@ -61,7 +61,7 @@ void writeBrush(common::ByteWriter& out, const Brush& brush, std::int32_t versio
     // any number of edges.
     const size_t tables = 16 * brush.vertices.size() + 16 * brush.planes.size() + 8 * brush.edges.size();
     if (brush.edges.size() > INT_MAX || tables > INT_MAX - 120)
-        reportFatal(-1, "Brush %s is too large for the HXM file!", brush.name.c_str());
+        common::reportError(-1, "Brush %s is too large for the HXM file!", brush.name.c_str());
     const size_t start = out.size();
     if (format == HxmFormat::Chunked) out.chunk(kBrushChunk, static_cast<std::uint32_t>(120 + tables));
     out.text(brush.name, kNameBytes);

@@ -23,7 +23,7 @@ void writeFileHeader(common::ByteWriter& out, std::int32_t brushCount, std::int3
 
 // Appends the brush in the format of `version` (nothing for HeaderOnly). The
 // name field holds the first 64 bytes of the name, NUL-padded, with no
-// terminator when the name has 64 bytes or more. Throws FatalError when a
+// terminator when the name has 64 bytes or more. Throws common::InputError when a
 // size does not fit its 32-bit field.
 void writeBrush(common::ByteWriter& out, const Brush& brush, std::int32_t version);
 

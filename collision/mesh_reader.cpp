@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 #include "common/c_number.h"
 
 namespace collision {
@@ -16,7 +16,7 @@ namespace {
 using Row = std::array<double, 3>;
 
 std::string_view require(AseLineReader& reader, std::optional<std::string_view> found, const char* keyword) {
-    if (!found) reportFatal(reader.lineNumber(), "Error in ASE file! %s expected!", keyword);
+    if (!found) common::reportError(reader.lineNumber(), "Error in ASE file! %s expected!", keyword);
     return *found;
 }
 
@@ -29,7 +29,7 @@ Row readRow(AseLineReader& reader, const char* keyword) {
     Row row{};
     for (double& value : row) {
         const std::optional<double> number = common::scanDouble(rest);
-        if (!number) reportFatal(reader.lineNumber(), "Error in ASE file! Wrong numbers in %s line!", keyword);
+        if (!number) common::reportError(reader.lineNumber(), "Error in ASE file! Wrong numbers in %s line!", keyword);
         value = *number;
     }
     return row;
@@ -38,7 +38,7 @@ Row readRow(AseLineReader& reader, const char* keyword) {
 long readCount(AseLineReader& reader, const char* keyword) {
     const long count = common::atolC(findValue(reader, keyword));
     if (count < 0 || count > INT_MAX)
-        reportFatal(reader.lineNumber(), "Error in ASE file! Wrong %s value!", keyword);
+        common::reportError(reader.lineNumber(), "Error in ASE file! Wrong %s value!", keyword);
     return count;
 }
 
@@ -84,7 +84,7 @@ Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& build
         // NOTE: a count larger than the list would otherwise take the mesh's
         // *MESH_VERTEXNORMAL lines, whose rest does not start with a number.
         if (!numbered || !z)
-            reportFatal(reader.lineNumber(), "Error in ASE file! Wrong numbers in *MESH_VERTEX line!");
+            common::reportError(reader.lineNumber(), "Error in ASE file! Wrong numbers in *MESH_VERTEX line!");
         BrushVertex point;
         if (version >= kNodeFrameVersion) {
             const Row d{*x - position[0], *y - position[1], *z - position[2]};
@@ -106,10 +106,10 @@ Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& build
         const std::optional<long> b = cornerValue(rest, "B:");
         const std::optional<long> c = cornerValue(rest, "C:");
         if (!a || !b || !c)
-            reportFatal(reader.lineNumber(), "Error in ASE file! Corner label missing in *MESH_FACE line!");
+            common::reportError(reader.lineNumber(), "Error in ASE file! Corner label missing in *MESH_FACE line!");
         for (const long corner : {*a, *b, *c})
             if (corner < 0 || static_cast<unsigned long>(corner) >= meshVertices)
-                reportFatal(reader.lineNumber(), "Error in ASE file! Vertex index out of range in *MESH_FACE line!");
+                common::reportError(reader.lineNumber(), "Error in ASE file! Vertex index out of range in *MESH_FACE line!");
         builder.addFace(static_cast<size_t>(*a), static_cast<size_t>(*b), static_cast<size_t>(*c),
                         reader.lineNumber());
     }

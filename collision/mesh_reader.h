@@ -20,7 +20,7 @@ inline constexpr std::int32_t kNodeFrameVersion = 0x200;
 int countMeshes(AseLineReader& reader);
 
 // Reads the next mesh from the reader's position and returns its brush. Prints
-// "Mesh: <name>" (no line feed) once its counts are read. Throws FatalError,
+// "Mesh: <name>" (no line feed) once its counts are read. Throws common::InputError,
 // with the reader's line number, when a keyword is missing, a transform or
 // vertex line has unreadable numbers, a count is negative or beyond 32 bits, a
 // face line lacks a corner or names a vertex outside the mesh, or the brush

@@ -6,7 +6,7 @@
 
 namespace common {
 
-void throwInputError(long line, const char* format, ...) {
+void reportError(long line, const char* format, ...) {
     va_list args;
     va_start(args, format);
     std::string message = formatV(format, args);

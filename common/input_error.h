@@ -9,11 +9,19 @@
 
 namespace common {
 
+// What failed: a tool prints some failures in a text of their own.
+enum class ErrorKind {
+    Content,     // the input's text or structure
+    CannotOpen,  // an input file that cannot be opened or read
+    CannotWrite, // the output file
+};
+
 struct InputError : std::runtime_error {
-    explicit InputError(const std::string& message, long at = -1, std::string inFile = {})
-        : std::runtime_error(message), line(at), file(std::move(inFile)) {}
+    explicit InputError(const std::string& message, long at = -1, ErrorKind errorKind = ErrorKind::Content)
+        : std::runtime_error(message), line(at), kind(errorKind) {}
 
     long line = -1;      // -1: the error belongs to no line
+    ErrorKind kind = ErrorKind::Content;
     std::string file;    // the file being read (or written) when it happened; may be empty
     std::string object;  // the mesh, camera, light or element concerned; may be empty
     std::vector<std::string> notes;  // why, or what to do
@@ -21,6 +29,6 @@ struct InputError : std::runtime_error {
 
 // Formats the message printf-style and throws InputError at `line` (-1 for
 // none); never returns.
-[[noreturn]] void throwInputError(long line, const char* format, ...) __attribute__((format(printf, 2, 3)));
+[[noreturn]] void reportError(long line, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace common

@@ -6,7 +6,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "modelconv/convert.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "sceneread/scene_reader.h"
 #include "tools/vkminfo/vkm_reader.h"
 
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     definition.scenes.resize(1);
     try {
         sceneread::loadScene(definition.scenes[0], path, fuzzsupport::sink());
-    } catch (const sceneread::InputError&) {
+    } catch (const common::InputError&) {
         return 0;
     }
     const sceneread::Scene& scene = definition.scenes[0];
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         modelconv::convert(definition, model, fuzzsupport::sink());
         const std::vector<std::uint8_t> bytes = model.bytes();
         vkminfo::readVkm(bytes);
-    } catch (const sceneread::InputError&) {
+    } catch (const common::InputError&) {
     }
     return 0;
 }

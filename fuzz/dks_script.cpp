@@ -8,7 +8,7 @@
 #include "fuzz/fuzz_support.h"
 #include "modelconv/convert.h"
 #include "modelconv/model_script.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "tools/vkminfo/vkm_reader.h"
 
 namespace {
@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         modelconv::ConvertedModel model;
         modelconv::convert(definition, model, fuzzsupport::sink());
         vkminfo::readVkm(model.bytes());
-    } catch (const sceneread::InputError&) {
+    } catch (const common::InputError&) {
     }
     return 0;
 }

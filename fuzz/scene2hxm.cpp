@@ -1,12 +1,12 @@
 // SCENE2HXM in memory: line reader, brush building, report, convexity check
 // and both file formats (the first byte picks version and verbosity), then
-// the HXM reader over the result. Anything but a FatalError escaping is a bug,
+// the HXM reader over the result. Anything but a common::InputError escaping is a bug,
 // and so is a written file that the independent reader rejects.
 #include <cstdint>
 
 #include "collision/ase_line_reader.h"
 #include "collision/converter.h"
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 #include "fuzz/fuzz_support.h"
 #include "tools/hxminfo/hxm_reader.h"
 
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     collision::AseLineReader reader(std::string(fuzzsupport::text(data + 1, size - 1)));
     try {
         if (auto bytes = collision::convertScene(reader, settings, fuzzsupport::sink())) hxminfo::readHxm(*bytes);
-    } catch (const collision::FatalError&) {
+    } catch (const common::InputError&) {
     }
     return 0;
 }

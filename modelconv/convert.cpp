@@ -1,12 +1,12 @@
 #include "modelconv/convert.h"
 
 #include "modelconv/mesh_lod.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "sceneread/text_parser.h"
 
 namespace modelconv {
 
-using sceneread::reportError;
+using common::reportError;
 
 sceneread::SceneMaterial convertMaterial(const sceneread::SceneMaterial& material) {
     sceneread::SceneMaterial converted = material;
@@ -56,7 +56,7 @@ Element createElement(const ElementDefinition& definition, const sceneread::Scen
 // First element whose name equals `parentName` ignoring case; -1 for none.
 std::int32_t findParent(const std::vector<Element>& elements, const std::string& parentName) {
     for (size_t j = 0; j < elements.size(); ++j)
-        if (sceneread::equalsIgnoreCase(common(elements[j]).name, parentName)) return static_cast<std::int32_t>(j);
+        if (common::equalsIgnoreCase(common(elements[j]).name, parentName)) return static_cast<std::int32_t>(j);
     return -1;
 }
 

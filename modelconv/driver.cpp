@@ -1,23 +1,12 @@
 #include "modelconv/driver.h"
 
 #include "common/atomic_file.h"
+#include "common/input_error.h"
+#include "common/output_name.h"
 #include "modelconv/convert.h"
 #include "modelconv/model_script.h"
-#include "sceneread/report_error.h"
 
 namespace modelconv {
-
-std::string makeOutputName(std::string_view name, std::string_view extension) {
-    const size_t at = name.find_last_of("/\\.");
-    std::string result(name);
-    if (at != std::string_view::npos && name[at] == '.') {
-        result.resize(at + 1);
-    } else {
-        result += '.';
-    }
-    result += extension;
-    return result;
-}
 
 int run(int argc, const char* const* argv, std::FILE* out) {
     std::fputs("DKS To VKM converter\n", out);
@@ -29,9 +18,9 @@ int run(int argc, const char* const* argv, std::FILE* out) {
         return 0;
     }
     const std::string scriptName = argv[1];
-    const std::string outputName = makeOutputName(scriptName, "vkm");
+    const std::string outputName = common::makeOutputName(scriptName, "vkm");
     if (common::sameFile(scriptName, outputName))
-        sceneread::reportError(-1, "Output file %s would replace the script!", outputName.c_str());
+        common::reportError(-1, "Output file %s would replace the script!", outputName.c_str());
 
     std::fprintf(out, "Loading DKS %s...\n", scriptName.c_str());
     ModelDefinition definition;

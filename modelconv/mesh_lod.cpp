@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "geometry/sphere_solver.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 
 namespace modelconv {
 
@@ -441,7 +441,7 @@ void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, 
     // Model-wide material numbers; ids outside the object's group become 0.
     const auto ref = static_cast<size_t>(object->materialRef);
     if (object->materialRef < 0 || ref >= scene.materialGroups.size() || scene.materialGroups[ref].empty())
-        sceneread::reportError(-1, "Mesh %s refers to material %d, which has no materials in lod %d!",
+        common::reportError(-1, "Mesh %s refers to material %d, which has no materials in lod %d!",
                                element.name.c_str(), object->materialRef, lod);
     const std::vector<std::int32_t>& group = scene.materialGroups[ref];
     std::vector<std::int32_t> ids(object->faces.size());

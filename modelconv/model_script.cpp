@@ -2,14 +2,17 @@
 
 #include <string_view>
 
+#include "common/ascii.h"
 #include "common/c_number.h"
-#include "sceneread/report_error.h"
+#include "common/dks_keywords.h"
+#include "common/input_error.h"
 #include "sceneread/scene_reader.h"
 #include "sceneread/text_parser.h"
 
 namespace modelconv {
 
-using sceneread::reportError;
+using common::reportError;
+namespace dks = common::dks;
 
 namespace {
 
@@ -19,31 +22,39 @@ std::string value(const sceneread::TextParser& parser, std::string_view text) {
     return std::string(text);
 }
 
-std::string lodKeyword(int lod) { return "LOD" + std::to_string(lod); }
-
 }  // namespace
 
 void loadModelScript(ModelDefinition& definition, const std::string& fileName, std::FILE* out) {
-    sceneread::TextParser parser(fileName);
-    if (!parser.loaded()) reportError(-1, "Can't open DKS: %s!", fileName.c_str());
+    sceneread::TextParser parser = sceneread::TextParser::openFile(fileName);
+    loadModelScript(definition, parser, fileName, sceneread::TextParser::openFile, out);
+}
 
-    auto lods = parser.findValue("LODS");
+void loadModelScript(ModelDefinition& definition, sceneread::TextParser& parser, const std::string& fileName,
+                     const sceneread::TextOpener& openAse, std::FILE* out) {
+    if (!parser.loaded()) {
+        common::InputError error("Can't open DKS: " + fileName + "!", -1, common::ErrorKind::CannotOpen);
+        error.file = fileName;
+        throw error;
+    }
+
+    auto lods = parser.findValue(dks::kLods);
     if (!lods) reportError(parser.lineNumber(), "LODS definition not found!");
     const long lodCount = common::atolC(*lods);
     if (lodCount < 0 || !common::fitsInt32(lodCount)) reportError(parser.lineNumber(), "Wrong number!");
-    if (lodCount > kMaxLods) reportError(parser.lineNumber(), "Too many LODs (at most %d)!", kMaxLods);
+    if (lodCount > dks::kMaxLods) reportError(parser.lineNumber(), "Too many LODs (at most %d)!", dks::kMaxLods);
     definition.lodCount = static_cast<std::int32_t>(lodCount);
     definition.scenes.resize(static_cast<size_t>(lodCount));
 
     for (int i = 0; i < lodCount; ++i) {
-        auto lodLine = parser.findValue(lodKeyword(i));
+        auto lodLine = parser.findValue(dks::lodKeyword(i));
         if (!lodLine) reportError(parser.lineNumber(), "LOD definition required!");
         // Copied: the scene reader is about to read other lines.
         const std::string aseName = value(parser, sceneread::wordAt(*lodLine, 1));
-        sceneread::loadScene(definition.scenes[static_cast<size_t>(i)], aseName, out);
+        sceneread::TextParser ase = openAse(aseName);
+        sceneread::loadScene(definition.scenes[static_cast<size_t>(i)], ase, aseName, out);
     }
 
-    auto elements = parser.findValue("ELEMENTS");
+    auto elements = parser.findValue(dks::kElements);
     if (!elements) reportError(-1, "ELEMENTS definition not found!");
     const long elementCount = common::atolC(*elements);
     if (elementCount < 0 || !common::fitsInt32(elementCount)) reportError(parser.lineNumber(), "Wrong number!");
@@ -51,36 +62,36 @@ void loadModelScript(ModelDefinition& definition, const std::string& fileName, s
     // Grown as blocks are read, not sized from the count: a count larger than
     // the script ends with the missing-definition message, not an allocation.
     for (long e = 0; e < elementCount; ++e) {
-        auto kind = parser.findWord("ELEMENT");
+        auto kind = parser.findWord(dks::kElement);
         if (!kind) reportError(-1, "ELEMENT definition required!");
         ElementDefinition element;
-        if (sceneread::equalsIgnoreCase(*kind, "MESH")) {
+        if (common::equalsIgnoreCase(*kind, dks::kMesh)) {
             element.type = ElementType::Mesh;
-        } else if (sceneread::equalsIgnoreCase(*kind, "CAMERA")) {
+        } else if (common::equalsIgnoreCase(*kind, dks::kCamera)) {
             element.type = ElementType::Camera;
-        } else if (sceneread::equalsIgnoreCase(*kind, "OMNILIGHT")) {
+        } else if (common::equalsIgnoreCase(*kind, dks::kOmniLight)) {
             element.type = ElementType::OmniLight;
         } else {
             reportError(parser.lineNumber(), "Unknown element kind: %s!", std::string(*kind).c_str());
         }
 
-        auto name = parser.findWord("NAME");
+        auto name = parser.findWord(dks::kName);
         if (!name) reportError(-1, "NAME definition required!");
         element.name = value(parser, *name);
 
         if (element.type == ElementType::Mesh) {
             for (int i = 0; i < lodCount; ++i) {
-                auto node = parser.findWord(lodKeyword(i));
+                auto node = parser.findWord(dks::lodKeyword(i));
                 if (!node) reportError(-1, "LOD definition required!");
                 element.definitions[static_cast<size_t>(i)] = value(parser, *node);
             }
         } else {
-            auto node = parser.findWord("DEFINITION");
+            auto node = parser.findWord(dks::kDefinition);
             if (!node) reportError(-1, "DEFINITION definition required!");
             element.definitions[0] = value(parser, *node);
         }
 
-        auto parent = parser.findValue("PARENT");
+        auto parent = parser.findValue(dks::kParent);
         if (!parent) reportError(-1, "PARENT definition not found!");
         element.parent = value(parser, *parent);
         definition.elements.push_back(std::move(element));

@@ -9,14 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "common/dks_keywords.h"
 #include "sceneread/scene.h"
+#include "sceneread/text_parser.h"
 
 namespace modelconv {
 
 // The same codes in the script, the converted model and the VKM file.
 enum class ElementType : std::uint32_t { Mesh = 1, Camera = 2, OmniLight = 3 };
 
-inline constexpr int kMaxLods = 16;
+inline constexpr int kMaxLods = common::dks::kMaxLods;
 
 struct ElementDefinition {
     std::string name;
@@ -36,7 +38,11 @@ struct ModelDefinition {
 };
 
 // Fills an empty definition from the script and loads every LOD's scene,
-// printing the loading progress to `out`. Throws sceneread::InputError.
+// printing the loading progress to `out`. Throws common::InputError.
 void loadModelScript(ModelDefinition& definition, const std::string& fileName, std::FILE* out);
+// The same over a script parser of any source; `openAse` gives the text of
+// each LOD's ASE file by the name the script gives it.
+void loadModelScript(ModelDefinition& definition, sceneread::TextParser& script, const std::string& fileName,
+                     const sceneread::TextOpener& openAse, std::FILE* out);
 
 }  // namespace modelconv

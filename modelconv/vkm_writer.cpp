@@ -5,7 +5,7 @@
 #include "common/atomic_file.h"
 #include "common/byte_writer.h"
 #include "modelconv/converted_model.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 
 namespace modelconv {
 
@@ -35,7 +35,7 @@ std::uint64_t elementChunkSize(const Element& element) {
 // Sizes and counts are 32-bit in the file; a model beyond them cannot be stored.
 std::uint32_t field(std::uint64_t value, const std::string& what) {
     if (value > std::numeric_limits<std::uint32_t>::max())
-        sceneread::reportError(-1, "%s is too large for a VKM file!", what.c_str());
+        common::reportError(-1, "%s is too large for a VKM file!", what.c_str());
     return static_cast<std::uint32_t>(value);
 }
 
@@ -139,7 +139,7 @@ void ConvertedModel::save(const std::string& fileName) const {
     const std::vector<std::uint8_t> data = bytes();
     const std::string failure =
         common::replaceFile(fileName, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-    if (!failure.empty()) sceneread::reportError(-1, "Can't write VKM: %s!", fileName.c_str());
+    if (!failure.empty()) common::reportError(-1, "Can't write VKM: %s!", fileName.c_str());
 }
 
 }  // namespace modelconv

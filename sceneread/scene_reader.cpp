@@ -4,10 +4,12 @@
 #include <cstdint>
 
 #include "common/c_number.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "sceneread/text_parser.h"
 
 namespace sceneread {
+
+using common::reportError;
 
 std::uint8_t colourComponent(float value) {
     const double scaled = std::trunc(static_cast<double>(value) * 255.0);
@@ -363,8 +365,16 @@ void AseReader::readMeshFaces(GeometryObject& object, size_t faceCount) {
 }  // namespace
 
 void loadScene(Scene& scene, const std::string& fileName, std::FILE* out) {
-    TextParser parser(fileName);
-    if (!parser.loaded()) reportError(-1, "Can't open ASE: %s!", fileName.c_str());
+    TextParser parser = TextParser::openFile(fileName);
+    loadScene(scene, parser, fileName, out);
+}
+
+void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, std::FILE* out) {
+    if (!parser.loaded()) {
+        common::InputError error("Can't open ASE: " + fileName + "!", -1, common::ErrorKind::CannotOpen);
+        error.file = fileName;
+        throw error;
+    }
     parser.setQuotesAsBlanks(true);
     std::fprintf(out, "Loading ASE %s...\n", fileName.c_str());
     AseReader reader(scene, parser, out);

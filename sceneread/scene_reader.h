@@ -1,15 +1,19 @@
 // Reads one ASE file into a Scene. Progress lines go to `out`; any problem
-// throws InputError (see report_error.h) with the tool's message.
+// throws common::InputError with the tool's message.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
 #include "sceneread/scene.h"
+#include "sceneread/text_parser.h"
 
 namespace sceneread {
 
 void loadScene(Scene& scene, const std::string& fileName, std::FILE* out);
+// The same over a parser of any source; `fileName` names it in messages. A
+// parser that is not loaded is "Can't open ASE".
+void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, std::FILE* out);
 
 // A colour component as the formats store it: (value x 255) truncated toward
 // zero in double precision, then the low 8 bits of that integer.

@@ -1,22 +1,18 @@
 #include "sceneread/text_parser.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 
 namespace sceneread {
 
-namespace {
+using common::reportError;
 
-constexpr char toLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+namespace {
 
 // First CR or LF in [p, end), or end. Sixteen bytes at a time: this search is
 // most of the cost of skipping the lines no lookup wants.
@@ -40,13 +36,6 @@ size_t skipBlanks(std::string_view line, size_t from) {
 }
 
 }  // namespace
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
-    return true;
-}
 
 long keywordPosition(std::string_view line, std::string_view keyword) {
     if (keyword.size() > line.size()) return -1;
@@ -103,25 +92,31 @@ constexpr size_t kWindowBytes = size_t{1} << 20;
 
 }  // namespace
 
-TextParser::TextParser(const std::string& fileName) : fileName_(fileName) {
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return;
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) {
-        ::close(fd_);
-        fd_ = -1;
-        return;
-    }
-    fileSize_ = static_cast<std::uint64_t>(info.st_size);
-    // A small file (a script, most scenes) gets a window of its own size.
-    windowBytes_ = static_cast<size_t>(std::min<std::uint64_t>(fileSize_, kWindowBytes)) + kMaxLineBytes + 2;
-    window_ = std::make_unique_for_overwrite<char[]>(windowBytes_);
-    loaded_ = true;
-    line_.reserve(kMaxLineBytes + 1);
+TextParser TextParser::overText(std::string_view text) {
+    TextParser parser;
+    parser.data_ = text.data();
+    parser.fileSize_ = text.size();
+    parser.end_ = text.size();
+    parser.atEnd_ = true;
+    parser.loaded_ = !text.empty();
+    parser.line_.reserve(kMaxLineBytes + 1);
+    return parser;
 }
 
-TextParser::~TextParser() {
-    if (fd_ >= 0) ::close(fd_);
+TextParser TextParser::openFile(const std::string& fileName) {
+    TextParser parser;
+    parser.fileName_ = fileName;
+    parser.file_ = common::InputFile(fileName);
+    if (!parser.file_.ok() || parser.file_.size() == 0) return parser;
+    parser.fileSize_ = parser.file_.size();
+    // A small file (a script, most scenes) gets a window of its own size.
+    parser.windowBytes_ =
+        static_cast<size_t>(std::min<std::uint64_t>(parser.fileSize_, kWindowBytes)) + kMaxLineBytes + 2;
+    parser.window_ = std::make_unique_for_overwrite<char[]>(parser.windowBytes_);
+    parser.data_ = parser.window_.get();
+    parser.loaded_ = true;
+    parser.line_.reserve(kMaxLineBytes + 1);
+    return parser;
 }
 
 std::uint64_t TextParser::remainingBytes() const {
@@ -136,11 +131,8 @@ void TextParser::fill(size_t bytes) {
     end_ -= begin_;
     begin_ = 0;
     while (end_ < bytes && !atEnd_) {
-        const ssize_t got = ::read(fd_, window_.get() + end_, windowBytes_ - end_);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            reportError(-1, "Can't read %s!", fileName_.c_str());
-        }
+        const long got = file_.read(window_.get() + end_, windowBytes_ - end_);
+        if (got < 0) reportError(-1, "Can't read %s!", fileName_.c_str());
         if (got == 0) atEnd_ = true;
         end_ += static_cast<size_t>(got);
     }
@@ -153,8 +145,8 @@ int TextParser::readLine() {
     fill(kMaxLineBytes + 2);
     if (begin_ == end_) return 1;
 
-    const char* start = window_.get() + begin_;
-    const char* limit = window_.get() + std::min(end_, begin_ + kMaxLineBytes + 1);
+    const char* start = data_ + begin_;
+    const char* limit = data_ + std::min(end_, begin_ + kMaxLineBytes + 1);
     size_t length = static_cast<size_t>(findLineEnd(start, limit) - start);
     ++lineNumber_;
     if (length > kMaxLineBytes)
@@ -162,7 +154,7 @@ int TextParser::readLine() {
     size_t next = begin_ + length;
     if (next < end_) {
         ++next;  // CR or LF
-        if (next < end_ && window_[next] == '\n') ++next;  // CR LF, LF LF: one line end
+        if (next < end_ && data_[next] == '\n') ++next;  // CR LF, LF LF: one line end
     }
     begin_ = next;
 

@@ -4,12 +4,15 @@
 // holds its keyword, consuming the lines it passes.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include <cstdint>
-#include <memory>
+#include "common/ascii.h"
+#include "common/file_loader.h"
 
 namespace sceneread {
 
@@ -35,18 +38,23 @@ bool closesBlock(std::string_view line);
 // The part after the last backslash (a trailing double quote dropped), or the
 // whole path when it has no backslash.
 std::string_view stripDirectory(std::string_view path);
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
+using common::equalsIgnoreCase;
 
-// Streams the file through a window of about a megabyte: each byte is read
-// once, and a large export never needs memory of its own size (fresh memory is
-// the slowest thing to touch on the machines the tools run on).
+// Reads text held in memory, or streams a file through a window of about a
+// megabyte: each byte is read once, and a large export never needs memory of
+// its own size (fresh memory is the slowest thing to touch on the machines the
+// tools run on).
 class TextParser {
 public:
-    // Never fails by itself: check loaded(). A missing file, a directory or an
-    // empty file is not loaded. Opens read-only, so write-protected files
-    // (version-control checkouts) read normally.
-    explicit TextParser(const std::string& fileName);
-    ~TextParser();
+    // Over `text`, which must outlive the parser. Empty text is not loaded,
+    // as an empty file is not.
+    static TextParser overText(std::string_view text);
+    // Never fails by itself: check loaded(). A missing file, a directory or
+    // device, or an empty file is not loaded.
+    static TextParser openFile(const std::string& fileName);
+
+    TextParser(TextParser&&) = default;
+    TextParser& operator=(TextParser&&) = default;
     TextParser(const TextParser&) = delete;
     TextParser& operator=(const TextParser&) = delete;
 
@@ -75,14 +83,16 @@ public:
     std::optional<std::string_view> findEntry(std::string_view keyword);
 
 private:
+    TextParser() = default;
     // Makes at least `bytes` bytes available from begin_, unless the file ends.
     void fill(size_t bytes);
 
     std::string fileName_;
-    int fd_ = -1;
+    common::InputFile file_;  // closed for text in memory
     std::uint64_t fileSize_ = 0;
-    std::uint64_t consumed_ = 0;  // file offset of window_[0]
+    std::uint64_t consumed_ = 0;  // file offset of data_[0]
     std::unique_ptr<char[]> window_;  // never zero-filled: only read bytes are used
+    const char* data_ = nullptr;  // the window, or the text in memory
     size_t windowBytes_ = 0;
     size_t begin_ = 0, end_ = 0;
     bool atEnd_ = false;
@@ -91,5 +101,9 @@ private:
     bool quotesAsBlanks_ = false;
     std::string line_;
 };
+
+// Where a reader gets the text of a file it is asked for by name (the ASE
+// files a script names): the file system, or texts held in memory.
+using TextOpener = std::function<TextParser(const std::string& fileName)>;
 
 }  // namespace sceneread

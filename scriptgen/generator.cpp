@@ -1,15 +1,15 @@
 #include "scriptgen/generator.h"
 
 #include <charconv>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 
+#include "common/ascii.h"
 #include "common/atomic_file.h"
+#include "common/file_loader.h"
+#include "common/input_error.h"
 #include "scriptgen/scene_scan.h"
 #include "scriptgen/script_text.h"
-#include "scriptgen/tool_error.h"
 
 namespace scriptgen {
 
@@ -30,22 +30,10 @@ constexpr std::string_view kUsage =
 
 constexpr std::string_view kLodPrefix = "/L:";
 
-std::string upperCased(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 void print(std::FILE* out, std::string_view text) { std::fwrite(text.data(), 1, text.size(), out); }
 
-std::ifstream openScene(const std::string& aseName) {
-    std::error_code ignored;
-    std::ifstream in;
-    // A directory opens for reading on this platform but holds no lines.
-    if (!std::filesystem::is_directory(aseName, ignored)) in.open(aseName, std::ios::in | std::ios::binary);
-    if (!in.is_open()) throw ToolError("Error opening file " + aseName);
-    return in;
+[[noreturn]] void fail(const std::string& line, common::ErrorKind kind = common::ErrorKind::Content) {
+    throw common::InputError(line, -1, kind);
 }
 
 }  // namespace
@@ -64,7 +52,7 @@ std::optional<int> parseLodCount(std::string_view text) {
 Options parseOptions(std::span<const char* const> parameters, std::FILE* out) {
     Options options;
     for (const char* parameter : parameters) {
-        const std::string upper = upperCased(parameter);
+        const std::string upper = common::upperCased(parameter);
         if (upper == "/NOPARENT") options.writeParents = false;
         if (upper == "/GIB") options.gibNames = true;
         if (upper.starts_with(kLodPrefix)) {
@@ -89,19 +77,20 @@ int run(int argc, const char* const* argv, std::FILE* out) {
         return 0;
     }
     const std::string aseName = argv[1];
-    std::ifstream in = openScene(aseName);
+    const common::LoadedFile scene = common::loadFile(aseName);
+    if (scene.failure == common::LoadFailure::ReadFailed)
+        fail("Error reading file " + aseName, common::ErrorKind::CannotOpen);
+    if (!scene.ok()) fail("Error opening file " + aseName, common::ErrorKind::CannotOpen);
     const Options options = parseOptions(std::span(argv + 2, static_cast<size_t>(parameterCount - 1)), out);
 
     const std::string scriptName = scriptNameFor(aseName);
     if (common::sameFile(aseName, scriptName))
-        throw ToolError("Error: the script " + scriptName + " would replace the ASE file");
-    const std::vector<Element> elements = scanScene(in, options.writeParents);
-    if (in.bad()) throw ToolError("Error reading file " + aseName);
-    in.close();
+        fail("Error: the script " + scriptName + " would replace the ASE file");
+    const std::vector<Element> elements = scanScene(scene.bytes, options.writeParents);
 
     const std::string text = buildScript({parameterCount, aseName, options.lodCount, options.gibNames}, elements);
     if (const std::string failure = common::replaceFile(scriptName, text); !failure.empty())
-        throw ToolError("Error writing file " + scriptName + ": " + failure);
+        fail("Error writing file " + scriptName + ": " + failure, common::ErrorKind::CannotWrite);
     return 0;
 }
 

@@ -29,7 +29,7 @@ Options parseOptions(std::span<const char* const> parameters, std::FILE* out);
 // Runs the tool with its command line (argv[0] is the program), printing to
 // `out`. Returns 0 after writing the script, after the usage text (fewer than
 // one or more than three parameters) and after bad "/L:" values. Throws
-// ToolError when the ASE file cannot be opened or read, when the script would
+// common::InputError when the ASE file cannot be opened or read, when the script would
 // replace it, or when the script cannot be written; an existing script is then
 // left as it was. Throws std::bad_alloc when the script does not fit in memory.
 int run(int argc, const char* const* argv, std::FILE* out);

@@ -3,17 +3,19 @@
 #include <new>
 #include <stdexcept>
 
+#include "common/input_error.h"
 #include "scriptgen/generator.h"
-#include "scriptgen/tool_error.h"
 
 namespace {
 constexpr int kExitFailure = 1;
 }
 
 int main(int argc, char** argv) {
+    // Every console line of the tool ends with CR LF; an error's text is the
+    // whole line.
     try {
         return scriptgen::run(argc, argv, stdout);
-    } catch (const scriptgen::ToolError& error) {
+    } catch (const common::InputError& error) {
         std::fputs(error.what(), stdout);
     } catch (const std::bad_alloc&) {
         std::fputs("Error: out of memory", stdout);

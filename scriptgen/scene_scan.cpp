@@ -1,7 +1,8 @@
 #include "scriptgen/scene_scan.h"
 
-#include <sstream>
 #include <utility>
+
+#include "common/dks_keywords.h"
 
 namespace scriptgen {
 
@@ -9,7 +10,7 @@ namespace {
 
 constexpr std::string_view kNodeName = "*NODE_NAME";
 constexpr std::string_view kNodeParent = "*NODE_PARENT";
-constexpr std::string_view kNoParent = "NONE";
+using common::dks::kNoParent;
 
 bool contains(std::string_view line, std::string_view keyword) {
     return line.find(keyword) != std::string_view::npos;
@@ -19,24 +20,29 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 class LineReader {
 public:
-    explicit LineReader(std::istream& in) : in_(in) {}
+    explicit LineReader(std::string_view text) : text_(text) {}
 
     // Reads the next line; at the end of the data the line is empty and the
     // result false, so a block cut short by the end of file simply qualifies
     // for nothing.
     bool next() {
-        if (!std::getline(in_, line_)) {
-            line_.clear();
+        if (position_ >= text_.size()) {
+            line_ = {};
             return false;
         }
-        if (const size_t cr = line_.find('\r'); cr != std::string::npos) line_.resize(cr);
+        size_t end = text_.find('\n', position_);
+        if (end == std::string_view::npos) end = text_.size();
+        line_ = text_.substr(position_, end - position_);
+        position_ = end + 1;
+        if (const size_t cr = line_.find('\r'); cr != std::string_view::npos) line_ = line_.substr(0, cr);
         return true;
     }
     std::string_view line() const { return line_; }
 
 private:
-    std::istream& in_;
-    std::string line_;
+    std::string_view text_;
+    size_t position_ = 0;
+    std::string_view line_;
 };
 
 // The line that decides whether a camera or light enters the list; a mesh
@@ -69,9 +75,9 @@ void scanObject(LineReader& reader, ElementKind kind, bool writeParents, std::ve
 
 std::string_view kindWord(ElementKind kind) {
     switch (kind) {
-        case ElementKind::Mesh: return "MESH";
-        case ElementKind::Camera: return "CAMERA";
-        case ElementKind::OmniLight: return "OMNILIGHT";
+        case ElementKind::Mesh: return common::dks::kMesh;
+        case ElementKind::Camera: return common::dks::kCamera;
+        case ElementKind::OmniLight: return common::dks::kOmniLight;
     }
     return {};
 }
@@ -95,9 +101,9 @@ std::string nodeNameOf(std::string_view line, std::string_view keyword) {
     return std::string(line.substr(first + 1, end - first - 1));
 }
 
-std::vector<Element> scanScene(std::istream& in, bool writeParents) {
+std::vector<Element> scanScene(std::string_view text, bool writeParents) {
     std::vector<Element> elements;
-    LineReader reader(in);
+    LineReader reader(text);
     while (reader.next()) {
         const std::string_view line = reader.line();
         if (contains(line, "*GEOMOBJECT"))
@@ -110,9 +116,5 @@ std::vector<Element> scanScene(std::istream& in, bool writeParents) {
     return elements;
 }
 
-std::vector<Element> scanScene(std::string_view text, bool writeParents) {
-    std::istringstream in{std::string(text)};
-    return scanScene(in, writeParents);
-}
 
 }  // namespace scriptgen

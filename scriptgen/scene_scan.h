@@ -4,7 +4,6 @@
 // the file is read; there is no grammar and no block nesting is followed.
 #pragma once
 
-#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,12 +29,9 @@ struct Element {
 // (words separated by blanks and tabs). Empty when that text is empty.
 std::string nodeNameOf(std::string_view line, std::string_view keyword);
 
-// Reads `in` to its end, one line at a time (lines end with LF; a line's text
+// Scans the whole text, one line at a time (lines end with LF; a line's text
 // stops before its first CR), and returns the qualifying objects. With
-// `writeParents` off every parent is "NONE". Never throws for any content; a
-// read error simply ends the scan, so callers that read a file check bad().
-// Memory use is bounded by the longest line plus the names found.
-std::vector<Element> scanScene(std::istream& in, bool writeParents);
+// `writeParents` off every parent is "NONE". Never throws for any content.
 std::vector<Element> scanScene(std::string_view text, bool writeParents);
 
 }  // namespace scriptgen

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <new>
 
+#include "common/dks_keywords.h"
+#include "common/output_name.h"
+
 namespace scriptgen {
 
 namespace {
@@ -59,51 +62,57 @@ struct SizeCounter {
     }
 };
 
+namespace dks = common::dks;
+
+// "<keyword> <value>" and the line end.
+uint64_t lineSize(std::string_view keyword, uint64_t valueSize) { return keyword.size() + 1 + valueSize + kLineEnd.size(); }
+
+void appendLine(std::string& text, std::string_view keyword, std::string_view value) {
+    text += keyword;
+    text += ' ';
+    text += value;
+    text += kLineEnd;
+}
+
 // One "LOD<i> <tail>" line for every i below lodCount.
 uint64_t lodLinesSize(uint64_t lodCount, uint64_t tailSize) {
     SizeCounter counter;
-    counter.add(SizeCounter::times(lodCount, 3 + tailSize + kLineEnd.size()));
+    counter.add(SizeCounter::times(lodCount, lineSize(dks::kLod, tailSize)));
     counter.add(digitsBelow(lodCount));
     return counter.total;
 }
+
+void appendLodLines(std::string& text, int lodCount, std::string_view tail) {
+    for (int i = 0; i < lodCount; ++i) appendLine(text, dks::lodKeyword(i), tail);
+}
+
+constexpr std::string_view kPreamble = "DKS  2.0\r\nMODEL ";
+constexpr std::string_view kRadius = "\r\nRADIUS 10\r\n\r\n";
 
 uint64_t scriptSize(const ScriptHeader& header, std::string_view model, const std::vector<Element>& elements) {
     const uint64_t lodCount = static_cast<uint64_t>(header.lodCount);
     SizeCounter size;
     size.add(decimalDigits(static_cast<uint64_t>(header.parameterCount)) + kLineEnd.size());
-    size.add(std::string_view("DKS  2.0\r\nMODEL ").size() + model.size() + kLineEnd.size());
-    size.add(std::string_view("\r\nRADIUS 10\r\n\r\nLODS ").size() + decimalDigits(lodCount) + kLineEnd.size());
-    size.add(lodLinesSize(lodCount, 1 + header.aseName.size() + 2));
-    size.add(std::string_view("\r\nELEMENTS ").size() + decimalDigits(elements.size()) + kLineEnd.size());
+    size.add(kPreamble.size() + model.size() + kLineEnd.size() + kRadius.size());
+    size.add(lineSize(dks::kLods, decimalDigits(lodCount)));
+    size.add(lodLinesSize(lodCount, header.aseName.size() + 2));
+    size.add(kLineEnd.size() + lineSize(dks::kElements, decimalDigits(elements.size())));
     for (const Element& element : elements) {
         const std::string_view name = header.gibNames ? gibName(element.nodeName) : element.nodeName;
-        size.add(std::string_view("\r\nELEMENT \r\nNAME \r\n").size() + kindWord(element.kind).size() + name.size());
+        size.add(kLineEnd.size() + lineSize(dks::kElement, kindWord(element.kind).size()));
+        size.add(lineSize(dks::kName, name.size()));
         if (element.kind == ElementKind::Mesh)
-            size.add(lodLinesSize(lodCount, 1 + element.nodeName.size()));
+            size.add(lodLinesSize(lodCount, element.nodeName.size()));
         else
-            size.add(std::string_view("DEFINITION \r\n").size() + element.nodeName.size());
-        size.add(std::string_view("PARENT \r\n").size() + element.parent.size());
+            size.add(lineSize(dks::kDefinition, element.nodeName.size()));
+        size.add(lineSize(dks::kParent, element.parent.size()));
     }
     return size.total;
 }
 
-void appendLodLines(std::string& text, int lodCount, std::string_view tail) {
-    for (int i = 0; i < lodCount; ++i) {
-        text += "LOD";
-        text += std::to_string(i);
-        text += ' ';
-        text += tail;
-        text += kLineEnd;
-    }
-}
-
 }  // namespace
 
-std::string scriptNameFor(std::string_view aseName) {
-    std::string name(aseName.substr(0, splitName(aseName).extensionStart));
-    name += ".dks";
-    return name;
-}
+std::string scriptNameFor(std::string_view aseName) { return common::makeOutputName(aseName, "dks"); }
 
 std::string modelNameFor(std::string_view aseName) {
     const NameParts parts = splitName(aseName);
@@ -124,33 +133,26 @@ std::string buildScript(const ScriptHeader& header, const std::vector<Element>& 
     text.reserve(static_cast<size_t>(size));
 
     text += std::to_string(header.parameterCount);
-    text += "\r\nDKS  2.0\r\nMODEL ";
-    text += model;
-    text += "\r\n\r\nRADIUS 10\r\n\r\nLODS ";
-    text += std::to_string(header.lodCount);
     text += kLineEnd;
+    text += kPreamble;
+    text += model;
+    text += kLineEnd;
+    text += kRadius;
+    appendLine(text, dks::kLods, std::to_string(header.lodCount));
     std::string aseTail(header.aseName);
     aseTail += "\t0";
     appendLodLines(text, header.lodCount, aseTail);
-    text += "\r\nELEMENTS ";
-    text += std::to_string(elements.size());
     text += kLineEnd;
+    appendLine(text, dks::kElements, std::to_string(elements.size()));
     for (const Element& element : elements) {
-        text += "\r\nELEMENT ";
-        text += kindWord(element.kind);
-        text += "\r\nNAME ";
-        text += header.gibNames ? gibName(element.nodeName) : std::string_view(element.nodeName);
         text += kLineEnd;
-        if (element.kind == ElementKind::Mesh) {
+        appendLine(text, dks::kElement, kindWord(element.kind));
+        appendLine(text, dks::kName, header.gibNames ? gibName(element.nodeName) : std::string_view(element.nodeName));
+        if (element.kind == ElementKind::Mesh)
             appendLodLines(text, header.lodCount, element.nodeName);
-        } else {
-            text += "DEFINITION ";
-            text += element.nodeName;
-            text += kLineEnd;
-        }
-        text += "PARENT ";
-        text += element.parent;
-        text += kLineEnd;
+        else
+            appendLine(text, dks::kDefinition, element.nodeName);
+        appendLine(text, dks::kParent, element.parent);
     }
     assert(text.size() == size);
     return text;

@@ -87,14 +87,5 @@ TEST(LineReader, RewindStartsOverWithTheLineCounterAtZero) {
     EXPECT_EQ(reader.lineNumber(), 1);
 }
 
-TEST(LineReader, OpensFilesReadOnlyAndReportsMissingOnes) {
-    testsupport::TempDir dir;
-    EXPECT_FALSE(AseLineReader::open(dir.file("missing.ase")));
-    const std::string path = dir.write("box.ase", "*NODE_NAME Box\n");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
-    std::optional<AseLineReader> reader = AseLineReader::open(path);
-    ASSERT_TRUE(reader);
-    EXPECT_EQ(reader->findWord("*NODE_NAME"), "Box");
-}
 
 }  // namespace

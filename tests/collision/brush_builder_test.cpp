@@ -9,7 +9,7 @@
 #include <set>
 #include <utility>
 
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 #include "tests/collision/ase_text.h"
 #include "tests/collision/literal_brush.h"
 
@@ -222,7 +222,7 @@ TEST(BrushBuilder, StopsAtMoreThan65535VerticesOrPlanes) {
     try {
         builder.addVertex({-1, 0, 0}, 70000);
         FAIL() << "no error";
-    } catch (const collision::FatalError& e) {
+    } catch (const common::InputError& e) {
         EXPECT_STREQ(e.what(), "Brush Big has more than 65535 vertices!");
         EXPECT_EQ(e.line, 70000);
     }
@@ -241,7 +241,7 @@ TEST(BrushBuilder, StopsAtMoreThan65535VerticesOrPlanes) {
                     ++faces;
                 }
         FAIL() << "no error";
-    } catch (const collision::FatalError& e) {
+    } catch (const common::InputError& e) {
         EXPECT_STREQ(e.what(), "Brush Many has more than 65535 planes!");
         EXPECT_EQ(e.line, 12);
         EXPECT_GE(faces, 65535u);

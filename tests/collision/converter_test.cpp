@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 #include "tests/collision/ase_text.h"
 #include "tests/test_support.h"
 
@@ -21,7 +21,8 @@ const std::string kBanner =
 struct RunOutcome {
     int status = 0;
     std::string printed;
-    std::string error;  // what() of a FatalError, empty without one
+    std::string error;  // what() of a common::InputError, empty without one
+    common::ErrorKind kind = common::ErrorKind::Content;
 };
 
 RunOutcome runTool(std::vector<std::string> args) {
@@ -32,9 +33,10 @@ RunOutcome runTool(std::vector<std::string> args) {
     RunOutcome r;
     try {
         r.status = collision::run(static_cast<int>(argv.size()), argv.data(), out.file());
-    } catch (const collision::FatalError& e) {
-        r.status = collision::kExitFatal;
+    } catch (const common::InputError& e) {
+        r.status = -2;
         r.error = e.what();
+        r.kind = e.kind;
     }
     r.printed = out.text();
     return r;
@@ -59,7 +61,8 @@ TEST(Run, ReportsAMissingFileAndAFileWithoutMeshesWithoutWritingAnything) {
     testsupport::TempDir dir;
     RunOutcome r = runTool({dir.file("missing.ase")});
     EXPECT_EQ(r.status, -2);
-    EXPECT_EQ(r.printed, kBanner + "Unable to open file: \n");
+    EXPECT_EQ(r.printed, kBanner);
+    EXPECT_EQ(r.kind, common::ErrorKind::CannotOpen);
     dir.write("empty.ase", "*3DSMAX_ASCIIEXPORT\t200\n*CAMERAOBJECT {\n}\n");
     r = runTool({dir.file("empty.ase")});
     EXPECT_EQ(r.status, -1);
@@ -114,15 +117,6 @@ TEST(Run, ReadsTheVersionAsHexAndTakesVerboseFromAnyLaterArgument) {
     EXPECT_FALSE(collision::parseSettings(3, first).verbose);
     const char* plain[] = {"SCENE2HXM", "x.ase"};
     EXPECT_EQ(collision::parseSettings(2, plain).version, 0x200);
-}
-
-TEST(Run, FormsTheOutputNameFromTheLastPathComponent) {
-    EXPECT_EQ(collision::makeOutputName("scene.ase"), "scene.hxm");
-    EXPECT_EQ(collision::makeOutputName("models/box"), "models/box.hxm");
-    EXPECT_EQ(collision::makeOutputName("dir.old/box"), "dir.old/box.hxm");
-    EXPECT_EQ(collision::makeOutputName("dir.old\\box"), "dir.old\\box.hxm");
-    EXPECT_EQ(collision::makeOutputName("a.b.ASE"), "a.b.hxm");
-    EXPECT_EQ(collision::makeOutputName("box."), "box.hxm");
 }
 
 std::vector<std::uint8_t> convert(const std::string& text, collision::Settings settings, std::string* printed) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "collision/converter.h"
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 #include "tests/test_support.h"
 #include "tools/hxminfo/hxm_reader.h"
 
@@ -32,7 +32,7 @@ std::string outcome(const std::string& text, collision::Settings settings) {
         if (!bytes) return "no meshes";
         hxminfo::readHxm(*bytes);  // what was written must read back
         return "converted";
-    } catch (const collision::FatalError& e) {
+    } catch (const common::InputError& e) {
         EXPECT_TRUE(std::regex_match(e.what(), kDefinedMessages)) << e.what();
         return e.what();
     }

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "collision/fatal_error.h"
+#include "common/input_error.h"
 #include "tests/collision/ase_text.h"
 #include "tests/test_support.h"
 
@@ -29,7 +29,7 @@ Outcome readFirst(const std::string& text, std::int32_t version = 0x200) {
     Outcome outcome;
     try {
         outcome.brush = collision::readBrush(reader, version, builder, out.file());
-    } catch (const collision::FatalError& e) {
+    } catch (const common::InputError& e) {
         outcome.error = e.what();
         outcome.line = e.line;
     }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -75,7 +75,7 @@ Outcome convert(const ModelDefinition& definition) {
 std::string errorOf(const ModelDefinition& definition) {
     try {
         convert(definition);
-    } catch (const sceneread::InputError& e) {
+    } catch (const common::InputError& e) {
         EXPECT_EQ(-1, e.line);
         return e.what();
     }

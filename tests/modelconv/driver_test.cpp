@@ -5,21 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "tests/test_support.h"
 
 namespace {
-
-TEST(MakeOutputName, ReplacesTheLastExtensionOfTheFileNameOnly) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"scene.dks", "scene.vkm"},     {"scene.backup", "scene.vkm"},
-        {"scene", "scene.vkm"},         {"..\\dir.2\\scene", "..\\dir.2\\scene.vkm"},
-        {"dir.old/model", "dir.old/model.vkm"}, {"a.b.dks", "a.b.vkm"},
-        {"a.x", "a.vkm"},               {"scene.", "scene.vkm"},
-        {".hidden", ".vkm"},            {"", ".vkm"},
-    };
-    for (const auto& [in, out] : cases) EXPECT_EQ(out, modelconv::makeOutputName(in, "vkm")) << in;
-}
 
 const char kBanner[] = "DKS To VKM converter\nVersion 2.0\nCopyright (c) the asset pipeline team. All rights reserved.\n";
 
@@ -40,7 +29,7 @@ TEST(Run, RefusesAScriptThatAlreadyHasTheOutputNameBeforeReadingIt) {
     try {
         modelconv::run(2, argv, out.file());
         FAIL();
-    } catch (const sceneread::InputError& e) {
+    } catch (const common::InputError& e) {
         EXPECT_EQ(-1, e.line);
         EXPECT_EQ("Output file " + script + " would replace the script!", e.what());
     }
@@ -55,13 +44,6 @@ TEST(Run, UsesOnlyTheFirstArgumentAndPrintsItAsTyped) {
     const char* argv[] = {"DKS2VKM", script.c_str(), "ignored", "also ignored"};
     EXPECT_EQ(0, modelconv::run(4, argv, out.file()));
     EXPECT_EQ(0u, out.text().find(std::string(kBanner) + "Loading DKS " + script + "...\nLoading complete.\n"));
-}
-
-TEST(PrintError, PrintsThePrefixWithoutBlankAfterTheDashAndNoLineFeed) {
-    testsupport::CapturedOutput out;
-    sceneread::printError(out.file(), sceneread::InputError(7, "LODS definition not found!"));
-    sceneread::printError(out.file(), sceneread::InputError(-1, "Can't open DKS: x.dks!"));
-    EXPECT_EQ("Error in line 7 -LODS definition not found!Error - Can't open DKS: x.dks!", out.text());
 }
 
 }  // namespace

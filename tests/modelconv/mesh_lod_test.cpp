@@ -182,7 +182,7 @@ TEST(ConvertMeshLod, RejectsAMaterialReferenceWithoutMaterials) {
     scene.geometryObjects.push_back(object("m", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {face(0, 1, 2)}));
     for (int ref : {1, 2, -1}) {
         scene.geometryObjects[0].materialRef = ref;
-        EXPECT_THROW(convertFast(scene), sceneread::InputError) << ref;
+        EXPECT_THROW(convertFast(scene), common::InputError) << ref;
     }
 }
 

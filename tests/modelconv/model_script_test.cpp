@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -58,14 +58,14 @@ protected:
     }
 
     // Loads the script and returns the error it must report.
-    sceneread::InputError error(const std::string& script) {
+    common::InputError error(const std::string& script) {
         try {
             load(script);
-        } catch (const sceneread::InputError& e) {
+        } catch (const common::InputError& e) {
             return e;
         }
         ADD_FAILURE() << "no error for:\n" << script;
-        return sceneread::InputError(-2, "");
+        return common::InputError("", -2);
     }
 
     testsupport::TempDir dir_;
@@ -146,7 +146,7 @@ TEST_F(ModelScript, ReportsEachMissingOrWrongDefinition) {
         {"missing ASE file", "LODS 1\nLOD0 nowhere.ase 0\n", -1, "Can't open ASE: nowhere.ase!"},
     };
     for (const BadScript& c : cases) {
-        const sceneread::InputError e = error(c.script);
+        const common::InputError e = error(c.script);
         EXPECT_EQ(c.message, e.what()) << c.what;
         EXPECT_EQ(c.line, e.line) << c.what;
     }
@@ -158,7 +158,7 @@ TEST_F(ModelScript, ReportsAnUnreadableScriptByName) {
         try {
             modelconv::loadModelScript(d, name, out_.file());
             ADD_FAILURE();
-        } catch (const sceneread::InputError& e) {
+        } catch (const common::InputError& e) {
             EXPECT_EQ(-1, e.line);
             EXPECT_EQ("Can't open DKS: " + name + "!", e.what());
         }

@@ -14,7 +14,7 @@
 
 #include "geometry/sphere_solver.h"
 #include "modelconv/converted_model.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 
 namespace naive {
 

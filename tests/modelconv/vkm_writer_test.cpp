@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "modelconv/converted_model.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -135,11 +135,11 @@ TEST(VkmFile, SavesCompletelyOrReportsTheNameAndLeavesTheOldFile) {
     try {
         model.save(blocked);
         FAIL();
-    } catch (const sceneread::InputError& e) {
+    } catch (const common::InputError& e) {
         EXPECT_EQ("Can't write VKM: " + blocked + "!", e.what());
     }
     std::filesystem::create_directory(dir.file("taken.vkm"));
-    EXPECT_THROW(model.save(dir.file("taken.vkm")), sceneread::InputError);
+    EXPECT_THROW(model.save(dir.file("taken.vkm")), common::InputError);
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.vkm")));
 }
 

@@ -2,12 +2,14 @@
 
 #include <filesystem>
 #include <string>
+
+#include "common/output_name.h"
 #include <vector>
 
 #include "modelconv/convert.h"
 #include "modelconv/driver.h"
 #include "modelconv/model_script.h"
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "scriptgen/generator.h"
 #include "tests/test_support.h"
 #include "tools/vkminfo/vkm_reader.h"
@@ -76,11 +78,11 @@ TEST(RoundTrip, ScriptsWrittenForRealExportsReadWithoutScriptErrors) {
         testsupport::CapturedOutput out;
         const char* generate[] = {"SCENE2DKS", name.c_str()};
         ASSERT_EQ(0, scriptgen::run(2, generate, out.file())) << name;
-        const std::string script = modelconv::makeOutputName(name, "dks");
+        const std::string script = common::makeOutputName(name, "dks");
         modelconv::ModelDefinition definition;
         try {
             modelconv::loadModelScript(definition, script, out.file());
-        } catch (const sceneread::InputError& e) {
+        } catch (const common::InputError& e) {
             EXPECT_FALSE(isScriptMessage(e.what())) << name << ": " << e.what();
             continue;
         }
@@ -88,7 +90,7 @@ TEST(RoundTrip, ScriptsWrittenForRealExportsReadWithoutScriptErrors) {
         try {
             modelconv::convert(definition, model, out.file());
             ++converted;
-        } catch (const sceneread::InputError& e) {
+        } catch (const common::InputError& e) {
             EXPECT_FALSE(isScriptMessage(e.what())) << name << ": " << e.what();
         }
     }

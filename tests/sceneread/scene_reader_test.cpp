@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -152,7 +152,7 @@ TEST(LoadScene, AcceptsLowerCaseStandardOnlyAtTheTopLevel) {
     const std::string sub = "*MATERIAL_LIST {\n*MATERIAL_COUNT 1\n*MATERIAL 0 {\n*MATERIAL_NAME a\n"
                             "*MATERIAL_CLASS Multi/Sub-Object\n*NUMSUBMTLS 1\n*SUBMATERIAL 0 {\n*MATERIAL_NAME b\n"
                             "*MATERIAL_CLASS standard\n}\n}\n}\n";
-    EXPECT_THROW(load(sub), sceneread::InputError);
+    EXPECT_THROW(load(sub), common::InputError);
 }
 
 TEST(LoadScene, ReadsGeometryInTheYUpFrameInLineOrder) {
@@ -294,7 +294,7 @@ TEST(LoadScene, ReportsEachProblemWithItsMessageAndLine) {
         try {
             load(c.text);
             ADD_FAILURE() << c.what << ": no error";
-        } catch (const sceneread::InputError& e) {
+        } catch (const common::InputError& e) {
             EXPECT_EQ(c.message, e.what()) << c.what;
             EXPECT_EQ(c.line, e.line) << c.what;
         }
@@ -308,7 +308,7 @@ TEST(LoadScene, ReportsAnUnreadableFileByName) {
     try {
         sceneread::loadScene(scene, dir.file("none.ase"), out.file());
         FAIL();
-    } catch (const sceneread::InputError& e) {
+    } catch (const common::InputError& e) {
         EXPECT_EQ(-1, e.line);
         EXPECT_EQ("Can't open ASE: " + dir.file("none.ase") + "!", e.what());
     }
@@ -327,7 +327,7 @@ TEST(LoadScene, SurvivesTruncationAndByteChangesAnywhere) {
         try {
             sceneread::loadScene(scene, dir.write("x.ase", text), out.file());
             ++loads;
-        } catch (const sceneread::InputError&) {
+        } catch (const common::InputError&) {
             ++errors;
         }
     };

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sceneread/report_error.h"
+#include "common/input_error.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -18,14 +18,27 @@ struct Line {
     bool operator==(const Line&) const = default;
 };
 
-std::vector<Line> allLines(const std::string& bytes, bool quotesAsBlanks = false) {
-    testsupport::TempDir dir;
-    TextParser parser(dir.write("f.txt", bytes));
+std::vector<Line> linesOf(TextParser& parser, bool quotesAsBlanks) {
     parser.setQuotesAsBlanks(quotesAsBlanks);
     std::vector<Line> lines;
     while (parser.readLine() == 0) lines.push_back({parser.lineNumber(), std::string(parser.currentLine())});
     EXPECT_EQ(1, parser.readLine());
     return lines;
+}
+
+std::vector<Line> allLines(const std::string& bytes, bool quotesAsBlanks = false) {
+    TextParser parser = TextParser::overText(bytes);
+    return linesOf(parser, quotesAsBlanks);
+}
+
+TEST(ReadLine, StreamsAFileAsItReadsTheSameTextInMemory) {
+    // Longer than the streaming window, with line ends split across its edges.
+    std::string text;
+    for (int i = 0; text.size() < (3u << 20); ++i)
+        text += std::string(static_cast<size_t>(i % 4000), 'a' + static_cast<char>(i % 26)) + (i % 3 ? "\r\n" : "\n");
+    testsupport::TempDir dir;
+    TextParser file = TextParser::openFile(dir.write("f.txt", text));
+    EXPECT_EQ(linesOf(file, false), allLines(text));
 }
 
 TEST(ReadLine, CountsCrLfCrLfAndLfLfAsOneLineEndButCrCrAsTwo) {
@@ -48,18 +61,19 @@ TEST(ReadLine, TurnsTabsIntoBlanksAndQuotesOnlyWhenAsked) {
 }
 
 TEST(ReadLine, RejectsLinesLongerThan4095BytesWithTheirLineNumber) {
-    testsupport::TempDir dir;
-    TextParser fits(dir.write("ok.txt", "a\n" + std::string(4095, 'x') + "\n"));
+    const std::string fitting = "a\n" + std::string(4095, 'x') + "\n";
+    TextParser fits = TextParser::overText(fitting);
     EXPECT_EQ(0, fits.readLine());
     EXPECT_EQ(0, fits.readLine());
     EXPECT_EQ(4095u, fits.currentLine().size());
 
-    TextParser tooLong(dir.write("long.txt", "a\n" + std::string(4096, 'x') + "\nb\n"));
+    const std::string longer = "a\n" + std::string(4096, 'x') + "\nb\n";
+    TextParser tooLong = TextParser::overText(longer);
     EXPECT_EQ(0, tooLong.readLine());
     try {
         tooLong.readLine();
         FAIL() << "no error";
-    } catch (const sceneread::InputError& e) {
+    } catch (const common::InputError& e) {
         EXPECT_EQ(2, e.line);
         EXPECT_STREQ("Line too long (more than 4095 bytes)!", e.what());
     }
@@ -68,7 +82,7 @@ TEST(ReadLine, RejectsLinesLongerThan4095BytesWithTheirLineNumber) {
 TEST(ReadLine, GivesMinusOneWhenNothingIsLoaded) {
     testsupport::TempDir dir;
     for (const std::string& name : {dir.file("missing"), dir.write("empty", ""), dir.path().string()}) {
-        TextParser parser(name);
+        TextParser parser = TextParser::openFile(name);
         EXPECT_FALSE(parser.loaded()) << name;
         EXPECT_EQ(-1, parser.readLine());
         EXPECT_FALSE(parser.findValue("x"));
@@ -79,7 +93,7 @@ TEST(ReadLine, ReadsAWriteProtectedFile) {
     testsupport::TempDir dir;
     const std::string name = dir.write("ro.txt", "LODS 1\n");
     std::filesystem::permissions(name, std::filesystem::perms::owner_read);
-    TextParser parser(name);
+    TextParser parser = TextParser::openFile(name);
     EXPECT_TRUE(parser.loaded());
 }
 
@@ -115,8 +129,7 @@ TEST(StripDirectory, KeepsThePartAfterTheLastBackslashAndDropsATrailingQuoteOnly
 }
 
 TEST(FindEntry, SkipsLineHoldingKeywordAloneAndIgnoresCaseOfFirstWord) {
-    testsupport::TempDir dir;
-    TextParser parser(dir.write("f", "*MATERIAL_COUNT\n*MATERIAL_COUNTS 3\n  *material_count 4\nx 5\n"));
+    TextParser parser = TextParser::overText("*MATERIAL_COUNT\n*MATERIAL_COUNTS 3\n  *material_count 4\nx 5\n");
     auto entry = parser.findEntry("*MATERIAL_COUNT");
     ASSERT_TRUE(entry);
     EXPECT_EQ("4", *entry);
@@ -126,8 +139,7 @@ TEST(FindEntry, SkipsLineHoldingKeywordAloneAndIgnoresCaseOfFirstWord) {
 }
 
 TEST(FindValue, NeverLooksAtTheCurrentLineAgainAndStopsForGoodAtTheEnd) {
-    testsupport::TempDir dir;
-    TextParser parser(dir.write("f", "LODS 3  \nLODS 4\n"));
+    TextParser parser = TextParser::overText("LODS 3  \nLODS 4\n");
     EXPECT_EQ("3  ", *parser.findValue("LODS"));
     EXPECT_EQ("4", *parser.findWord("LODS"));
     EXPECT_FALSE(parser.findValue("LODS"));

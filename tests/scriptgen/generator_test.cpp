@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "scriptgen/tool_error.h"
+#include "common/input_error.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -108,7 +108,7 @@ TEST_F(Run, RefusesAScriptNameThatIsTheAseFileUnderAnotherName) {
     const std::string ase = dir_.file("scene.ase");
     std::ofstream(ase, std::ios::binary) << kScene;
     fs::create_symlink("scene.ase", dir_.file("scene.dks"));
-    EXPECT_THROW(run({ase.c_str()}), scriptgen::ToolError);
+    EXPECT_THROW(run({ase.c_str()}), common::InputError);
     EXPECT_EQ(kScene, contents(ase));
     EXPECT_TRUE(fs::is_symlink(dir_.file("scene.dks")));
 }
@@ -118,7 +118,7 @@ TEST_F(Run, ReportsADirectoryAsAnUnopenableFile) {
     try {
         run({dir_.file("scene.ase").c_str()});
         FAIL() << "no error";
-    } catch (const scriptgen::ToolError& error) {
+    } catch (const common::InputError& error) {
         EXPECT_EQ("Error opening file " + dir_.file("scene.ase"), error.what());
     }
     EXPECT_FALSE(fs::exists(dir_.file("scene.dks")));
@@ -131,7 +131,7 @@ TEST_F(Run, ReportsAReadFailureInsteadOfWritingAShortScript) {
     try {
         run({unreadable});
         FAIL() << "no error";
-    } catch (const scriptgen::ToolError& error) {
+    } catch (const common::InputError& error) {
         EXPECT_EQ(std::string("Error reading file ") + unreadable, error.what());
     }
     EXPECT_FALSE(fs::exists("/proc/self/mem.dks"));

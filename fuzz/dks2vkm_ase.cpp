@@ -11,12 +11,12 @@
 #include "tools/vkminfo/vkm_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-    const std::string path = fuzzsupport::writeScratch("scene.ase", fuzzsupport::text(data, size));
+    sceneread::TextParser parser = sceneread::TextParser::overText(fuzzsupport::text(data, size));
     modelconv::ModelDefinition definition;
     definition.lodCount = 1;
     definition.scenes.resize(1);
     try {
-        sceneread::loadScene(definition.scenes[0], path, fuzzsupport::sink());
+        sceneread::loadScene(definition.scenes[0], parser, "scene.ase", fuzzsupport::sink());
     } catch (const common::InputError&) {
         return 0;
     }

@@ -3,7 +3,8 @@
 // VKM reader over the result. Anything but an InputError escaping is a bug,
 // and so is a written file that the independent reader rejects.
 #include <cstdint>
-#include <filesystem>
+#include <map>
+#include <string>
 
 #include "fuzz/fuzz_support.h"
 #include "modelconv/convert.h"
@@ -113,18 +114,13 @@ const char kScene[] = R"(*MATERIAL_LIST {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzzsupport::writeScratch("scene.ase", kScene);
-    // LOD lines name files relative to the working directory.
-    std::filesystem::current_path(fuzzsupport::scratch());
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-    const std::string path = fuzzsupport::writeScratch("model.dks", fuzzsupport::text(data, size));
+    static const std::map<std::string, std::string> files = {{"scene.ase", kScene}};
+    sceneread::TextParser script = sceneread::TextParser::overText(fuzzsupport::text(data, size));
     try {
         modelconv::ModelDefinition definition;
-        modelconv::loadModelScript(definition, path, fuzzsupport::sink());
+        modelconv::loadModelScript(definition, script, "model.dks", sceneread::textsInMemory(files),
+                                   fuzzsupport::sink());
         modelconv::ConvertedModel model;
         modelconv::convert(definition, model, fuzzsupport::sink());
         vkminfo::readVkm(model.bytes());

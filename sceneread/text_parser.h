@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,5 +106,14 @@ private:
 // Where a reader gets the text of a file it is asked for by name (the ASE
 // files a script names): the file system, or texts held in memory.
 using TextOpener = std::function<TextParser(const std::string& fileName)>;
+
+// Opens the texts of `files` by name (a name not among them is a file that
+// cannot be opened). The map must outlive the opener's parsers.
+inline TextOpener textsInMemory(const std::map<std::string, std::string>& files) {
+    return [&files](const std::string& fileName) {
+        const auto found = files.find(fileName);
+        return TextParser::overText(found == files.end() ? std::string_view() : std::string_view(found->second));
+    };
+}
 
 }  // namespace sceneread

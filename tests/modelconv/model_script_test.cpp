@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,11 +50,10 @@ const std::string kScene = R"(*MATERIAL_LIST {
 
 class ModelScript : public ::testing::Test {
 protected:
-    void SetUp() override { ase_ = dir_.write("tank.ase", kScene); }
-
     ModelDefinition load(const std::string& script) {
         ModelDefinition definition;
-        modelconv::loadModelScript(definition, dir_.write("model.dks", script), out_.file());
+        sceneread::TextParser parser = sceneread::TextParser::overText(script);
+        modelconv::loadModelScript(definition, parser, "model.dks", sceneread::textsInMemory(files_), out_.file());
         return definition;
     }
 
@@ -68,9 +68,9 @@ protected:
         return common::InputError("", -2);
     }
 
-    testsupport::TempDir dir_;
+    const std::string ase_ = "tank.ase";
+    const std::map<std::string, std::string> files_ = {{ase_, kScene}};
     testsupport::CapturedOutput out_;
-    std::string ase_;
 };
 
 TEST_F(ModelScript, LoadsAScriptAsTheGeneratorWritesIt) {
@@ -153,7 +153,8 @@ TEST_F(ModelScript, ReportsEachMissingOrWrongDefinition) {
 }
 
 TEST_F(ModelScript, ReportsAnUnreadableScriptByName) {
-    for (const std::string& name : {dir_.file("none.dks"), dir_.write("empty.dks", "")}) {
+    testsupport::TempDir dir;
+    for (const std::string& name : {dir.file("none.dks"), dir.write("empty.dks", "")}) {
         ModelDefinition d;
         try {
             modelconv::loadModelScript(d, name, out_.file());

@@ -106,10 +106,10 @@ const std::string kMesh = "*GEOMOBJECT {\n" + node("Box 01", kIdentityRows, "0 0
 )";
 
 Scene load(const std::string& text, std::string* printed = nullptr) {
-    testsupport::TempDir dir;
     testsupport::CapturedOutput out;
     Scene scene;
-    sceneread::loadScene(scene, dir.write("scene.ase", text), out.file());
+    sceneread::TextParser parser = sceneread::TextParser::overText(text);
+    sceneread::loadScene(scene, parser, "scene.ase", out.file());
     if (printed) *printed = out.text();
     return scene;
 }
@@ -319,13 +319,13 @@ TEST(LoadScene, ReportsAnUnreadableFileByName) {
 // fails with an InputError: nothing else may escape, and nothing may crash.
 TEST(LoadScene, SurvivesTruncationAndByteChangesAnywhere) {
     const std::string good = kMaterials + kMesh;
-    testsupport::TempDir dir;
     int errors = 0, loads = 0;
     auto attempt = [&](const std::string& text) {
         testsupport::CapturedOutput out;
         Scene scene;
         try {
-            sceneread::loadScene(scene, dir.write("x.ase", text), out.file());
+            sceneread::TextParser parser = sceneread::TextParser::overText(text);
+            sceneread::loadScene(scene, parser, "x.ase", out.file());
             ++loads;
         } catch (const common::InputError&) {
             ++errors;

@@ -22,6 +22,43 @@ std::string value(const sceneread::TextParser& parser, std::string_view text) {
     return std::string(text);
 }
 
+// One element block, from its ELEMENT line to its PARENT line.
+ElementDefinition readElement(sceneread::TextParser& parser, int lodCount) {
+    auto kind = parser.findWord(dks::kElement);
+    if (!kind) reportError(-1, "ELEMENT definition required!");
+    ElementDefinition element;
+    if (common::equalsIgnoreCase(*kind, dks::kMesh)) {
+        element.type = ElementType::Mesh;
+    } else if (common::equalsIgnoreCase(*kind, dks::kCamera)) {
+        element.type = ElementType::Camera;
+    } else if (common::equalsIgnoreCase(*kind, dks::kOmniLight)) {
+        element.type = ElementType::OmniLight;
+    } else {
+        reportError(parser.lineNumber(), "Unknown element kind: %s!", std::string(*kind).c_str());
+    }
+
+    auto name = parser.findWord(dks::kName);
+    if (!name) reportError(-1, "NAME definition required!");
+    element.name = value(parser, *name);
+
+    if (element.type == ElementType::Mesh) {
+        for (int i = 0; i < lodCount; ++i) {
+            auto node = parser.findWord(dks::lodKeyword(i));
+            if (!node) reportError(-1, "LOD definition required!");
+            element.definitions[static_cast<size_t>(i)] = value(parser, *node);
+        }
+    } else {
+        auto node = parser.findWord(dks::kDefinition);
+        if (!node) reportError(-1, "DEFINITION definition required!");
+        element.definitions[0] = value(parser, *node);
+    }
+
+    auto parent = parser.findValue(dks::kParent);
+    if (!parent) reportError(-1, "PARENT definition not found!");
+    element.parent = value(parser, *parent);
+    return element;
+}
+
 }  // namespace
 
 void loadModelScript(ModelDefinition& definition, const std::string& fileName, std::FILE* out) {
@@ -62,39 +99,7 @@ void loadModelScript(ModelDefinition& definition, sceneread::TextParser& parser,
     // Grown as blocks are read, not sized from the count: a count larger than
     // the script ends with the missing-definition message, not an allocation.
     for (long e = 0; e < elementCount; ++e) {
-        auto kind = parser.findWord(dks::kElement);
-        if (!kind) reportError(-1, "ELEMENT definition required!");
-        ElementDefinition element;
-        if (common::equalsIgnoreCase(*kind, dks::kMesh)) {
-            element.type = ElementType::Mesh;
-        } else if (common::equalsIgnoreCase(*kind, dks::kCamera)) {
-            element.type = ElementType::Camera;
-        } else if (common::equalsIgnoreCase(*kind, dks::kOmniLight)) {
-            element.type = ElementType::OmniLight;
-        } else {
-            reportError(parser.lineNumber(), "Unknown element kind: %s!", std::string(*kind).c_str());
-        }
-
-        auto name = parser.findWord(dks::kName);
-        if (!name) reportError(-1, "NAME definition required!");
-        element.name = value(parser, *name);
-
-        if (element.type == ElementType::Mesh) {
-            for (int i = 0; i < lodCount; ++i) {
-                auto node = parser.findWord(dks::lodKeyword(i));
-                if (!node) reportError(-1, "LOD definition required!");
-                element.definitions[static_cast<size_t>(i)] = value(parser, *node);
-            }
-        } else {
-            auto node = parser.findWord(dks::kDefinition);
-            if (!node) reportError(-1, "DEFINITION definition required!");
-            element.definitions[0] = value(parser, *node);
-        }
-
-        auto parent = parser.findValue(dks::kParent);
-        if (!parent) reportError(-1, "PARENT definition not found!");
-        element.parent = value(parser, *parent);
-        definition.elements.push_back(std::move(element));
+        definition.elements.push_back(readElement(parser, static_cast<int>(lodCount)));
     }
 }
 

@@ -38,7 +38,7 @@ class AseReader {
 public:
     AseReader(Scene& scene, TextParser& parser, std::FILE* out) : scene_(scene), parser_(parser), out_(out) {}
 
-    void readMaterials();
+    void readMaterialList();
     void readObjects();
 
 private:
@@ -62,6 +62,8 @@ private:
     void readNodeTransform(SceneNode& node);
     void readGeometryObject();
     void readMeshFaces(GeometryObject& object, size_t faceCount);
+    void readTextureFaces(GeometryObject& object);
+    void readVertexColours(GeometryObject& object, size_t colourCount);
 
     Scene& scene_;
     TextParser& parser_;
@@ -107,7 +109,7 @@ std::string_view AseReader::requireValue(std::string_view keyword) {
     return *value;
 }
 
-void AseReader::readMaterials() {
+void AseReader::readMaterialList() {
     if (!parser_.findEntry("*MATERIAL_LIST")) fail("Crap! Missing *MATERIAL_LIST...");
     auto countText = parser_.findEntry("*MATERIAL_COUNT");
     if (!countText) fail("Crap! Missing *MATERIAL_COUNT...");
@@ -278,6 +280,18 @@ void AseReader::readGeometryObject() {
         object.textureVertices.push_back({t[1], -t[2]});
     }
 
+    readTextureFaces(object);
+    if (auto colourText = parser_.findEntry("*MESH_NUMCVERTEX")) {
+        const size_t colourCount = count(colourText, "*MESH_NUMCVERTEX", "*MESH_VERTCOL");
+        if (colourCount != 0) readVertexColours(object, colourCount);
+    }
+
+    auto materialRef = parser_.findEntry("*MATERIAL_REF");
+    if (!materialRef) reportError(parser_.lineNumber(), "No material assigned!");
+    object.materialRef = index(*materialRef, "*MATERIAL_REF");
+}
+
+void AseReader::readTextureFaces(GeometryObject& object) {
     auto tfaceText = parser_.findEntry("*MESH_NUMTVFACES");
     const long tfaceCount = tfaceText ? common::atolC(*tfaceText) : 0;
     if (tfaceCount < 0 || static_cast<unsigned long>(tfaceCount) > object.faces.size())
@@ -290,45 +304,38 @@ void AseReader::readGeometryObject() {
         face.tb = index(wordAt(value, 3), "*MESH_TFACE");
         face.tc = index(wordAt(value, 4), "*MESH_TFACE");
     }
+}
 
-    if (auto colourText = parser_.findEntry("*MESH_NUMCVERTEX")) {
-        const size_t colourCount = count(colourText, "*MESH_NUMCVERTEX", "*MESH_VERTCOL");
-        if (colourCount != 0) {
-            parser_.findValue("*MESH_CVERTLIST");
-            object.vertexColours.reserve(colourCount);
-            for (size_t i = 0; i < colourCount; ++i) {
-                float c[4];
-                floats(requireValue("*MESH_VERTCOL"), c, 4, "*MESH_VERTCOL");
-                object.vertexColours.push_back(
-                    {colourComponent(c[1]), colourComponent(c[2]), colourComponent(c[3]), 255});
-            }
-            auto cfaceText = parser_.findEntry("*MESH_NUMCVFACES");
-            const long cfaceCount = cfaceText ? common::atolC(*cfaceText) : 0;
-            if (cfaceCount < 0 || static_cast<unsigned long>(cfaceCount) > object.faces.size())
-                failAtLine("Error in ASE file! Wrong %s value: more colour faces than faces!", "*MESH_NUMCVFACES");
-            parser_.findValue("*MESH_CFACELIST");
-            for (long i = 0; i < cfaceCount; ++i) {
-                std::string_view value = requireValue("*MESH_CFACE");
-                if (!common::scanFloat(value)) failAtLine("Error in ASE file! Wrong numbers in %s line!", "*MESH_CFACE");
-                std::int32_t corners[3];
-                for (std::int32_t& corner : corners) {
-                    auto n = common::scanLongI(value);
-                    if (!n) failAtLine("Error in ASE file! Wrong numbers in %s line!", "*MESH_CFACE");
-                    if (*n < -1 || *n >= static_cast<long>(colourCount))
-                        failAtLine("Error in ASE file! Colour index out of range in %s line!", "*MESH_CFACE");
-                    corner = static_cast<std::int32_t>(*n);
-                }
-                SceneFace& face = object.faces[static_cast<size_t>(i)];
-                face.colourA = corners[0];
-                face.colourB = corners[1];
-                face.colourC = corners[2];
-            }
-        }
+void AseReader::readVertexColours(GeometryObject& object, size_t colourCount) {
+    parser_.findValue("*MESH_CVERTLIST");
+    object.vertexColours.reserve(colourCount);
+    for (size_t i = 0; i < colourCount; ++i) {
+        float c[4];
+        floats(requireValue("*MESH_VERTCOL"), c, 4, "*MESH_VERTCOL");
+        object.vertexColours.push_back(
+            {colourComponent(c[1]), colourComponent(c[2]), colourComponent(c[3]), 255});
     }
-
-    auto materialRef = parser_.findEntry("*MATERIAL_REF");
-    if (!materialRef) reportError(parser_.lineNumber(), "No material assigned!");
-    object.materialRef = index(*materialRef, "*MATERIAL_REF");
+    auto cfaceText = parser_.findEntry("*MESH_NUMCVFACES");
+    const long cfaceCount = cfaceText ? common::atolC(*cfaceText) : 0;
+    if (cfaceCount < 0 || static_cast<unsigned long>(cfaceCount) > object.faces.size())
+        failAtLine("Error in ASE file! Wrong %s value: more colour faces than faces!", "*MESH_NUMCVFACES");
+    parser_.findValue("*MESH_CFACELIST");
+    for (long i = 0; i < cfaceCount; ++i) {
+        std::string_view value = requireValue("*MESH_CFACE");
+        if (!common::scanFloat(value)) failAtLine("Error in ASE file! Wrong numbers in %s line!", "*MESH_CFACE");
+        std::int32_t corners[3];
+        for (std::int32_t& corner : corners) {
+            auto n = common::scanLongI(value);
+            if (!n) failAtLine("Error in ASE file! Wrong numbers in %s line!", "*MESH_CFACE");
+            if (*n < -1 || *n >= static_cast<long>(colourCount))
+                failAtLine("Error in ASE file! Colour index out of range in %s line!", "*MESH_CFACE");
+            corner = static_cast<std::int32_t>(*n);
+        }
+        SceneFace& face = object.faces[static_cast<size_t>(i)];
+        face.colourA = corners[0];
+        face.colourB = corners[1];
+        face.colourC = corners[2];
+    }
 }
 
 void AseReader::readMeshFaces(GeometryObject& object, size_t faceCount) {
@@ -378,7 +385,7 @@ void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, st
     parser.setQuotesAsBlanks(true);
     std::fprintf(out, "Loading ASE %s...\n", fileName.c_str());
     AseReader reader(scene, parser, out);
-    reader.readMaterials();
+    reader.readMaterialList();
     reader.readObjects();
 }
 

@@ -78,7 +78,7 @@ int run(int argc, const char* const* argv, std::FILE* out) {
     }
     const Settings settings = parseSettings(argc, argv);
     const std::string inputName = argv[1];
-    common::LoadedFile input = common::loadFile(inputName);
+    common::LoadedFile input = common::loadTextFile(inputName);
     if (!input.ok()) {
         common::InputError error(common::describe(input.failure), -1, common::ErrorKind::CannotOpen);
         error.file = inputName;

@@ -6,6 +6,8 @@
 #include <unistd.h>
 #include <utility>
 
+#include "common/text_encoding.h"
+
 namespace common {
 
 const char* describe(LoadFailure failure) {
@@ -111,6 +113,12 @@ LoadedFile loadFile(const std::string& path, std::uint64_t maxBytes) {
         return loaded;
     }
     bytes.resize(used);
+    return loaded;
+}
+
+LoadedFile loadTextFile(const std::string& path) {
+    LoadedFile loaded = loadFile(path);
+    if (loaded.ok()) loaded.bytes = toWindows1252(std::move(loaded.bytes));
     return loaded;
 }
 

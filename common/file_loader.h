@@ -67,4 +67,9 @@ struct LoadedFile {
 // its end, within the limit.
 LoadedFile loadFile(const std::string& path, std::uint64_t maxBytes = kNoSizeLimit);
 
+// A text file in the exporter's 8-bit code page: a UTF-16 file (one with a
+// byte-order mark) arrives as the same text in Windows-1252, so it reads
+// exactly as its 8-bit twin (see text_encoding.h).
+LoadedFile loadTextFile(const std::string& path);
+
 }  // namespace common

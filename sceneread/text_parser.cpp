@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 #include "common/input_error.h"
+#include "common/text_encoding.h"
 
 namespace sceneread {
 
@@ -108,6 +110,18 @@ TextParser TextParser::openFile(const std::string& fileName) {
     parser.fileName_ = fileName;
     parser.file_ = common::InputFile(fileName);
     if (!parser.file_.ok() || parser.file_.size() == 0) return parser;
+    char mark[2] = {};
+    if (::pread(parser.file_.descriptor(), mark, 2, 0) == 2 &&
+        common::detectEncoding(std::string_view(mark, 2)) != common::TextEncoding::EightBit) {
+        // UTF-16 exports are rare and small: decoded whole, then read from memory.
+        common::LoadedFile loaded = common::loadTextFile(fileName);
+        if (!loaded.ok()) reportError(-1, "Can't read %s!", fileName.c_str());
+        auto text = std::make_unique<std::string>(std::move(loaded.bytes));
+        TextParser decoded = overText(*text);
+        decoded.fileName_ = fileName;
+        decoded.decoded_ = std::move(text);
+        return decoded;
+    }
     parser.fileSize_ = parser.file_.size();
     // A small file (a script, most scenes) gets a window of its own size.
     parser.windowBytes_ =

@@ -51,7 +51,8 @@ public:
     // as an empty file is not.
     static TextParser overText(std::string_view text);
     // Never fails by itself: check loaded(). A missing file, a directory or
-    // device, or an empty file is not loaded.
+    // device, or an empty file is not loaded. A UTF-16 file reads as its
+    // Windows-1252 text (common::loadTextFile).
     static TextParser openFile(const std::string& fileName);
 
     TextParser(TextParser&&) = default;
@@ -93,6 +94,7 @@ private:
     std::uint64_t fileSize_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of data_[0]
     std::unique_ptr<char[]> window_;  // never zero-filled: only read bytes are used
+    std::unique_ptr<std::string> decoded_;  // a UTF-16 file's text in 8 bits
     const char* data_ = nullptr;  // the window, or the text in memory
     size_t windowBytes_ = 0;
     size_t begin_ = 0, end_ = 0;

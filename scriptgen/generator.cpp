@@ -77,7 +77,7 @@ int run(int argc, const char* const* argv, std::FILE* out) {
         return 0;
     }
     const std::string aseName = argv[1];
-    const common::LoadedFile scene = common::loadFile(aseName);
+    const common::LoadedFile scene = common::loadTextFile(aseName);
     if (scene.failure == common::LoadFailure::ReadFailed)
         fail("Error reading file " + aseName, common::ErrorKind::CannotOpen);
     if (!scene.ok()) fail("Error opening file " + aseName, common::ErrorKind::CannotOpen);

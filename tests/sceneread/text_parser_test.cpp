@@ -60,6 +60,15 @@ TEST(ReadLine, TurnsTabsIntoBlanksAndQuotesOnlyWhenAsked) {
     EXPECT_EQ("*NODE_NAME  Box 01 ", allLines("*NODE_NAME\t\"Box 01\"", true)[0].text);
 }
 
+TEST(ReadLine, ReadsAUtf16FileAsItsEightBitText) {
+    const std::string text = "*NODE_NAME \"M\xE9tal\"\r\n\r\n*TM_POS 1 2 3";
+    std::string wide = "\xFF\xFE";
+    for (char c : text) wide += {c, '\0'};
+    testsupport::TempDir dir;
+    TextParser file = TextParser::openFile(dir.write("wide.ase", wide));
+    EXPECT_EQ(linesOf(file, false), allLines(text));
+}
+
 TEST(ReadLine, RejectsLinesLongerThan4095BytesWithTheirLineNumber) {
     const std::string fitting = "a\n" + std::string(4095, 'x') + "\n";
     TextParser fits = TextParser::overText(fitting);

@@ -30,6 +30,8 @@ Row readRow(AseLineReader& reader, const char* keyword) {
     for (double& value : row) {
         const std::optional<double> number = common::scanDouble(rest);
         if (!number) common::reportError(reader.lineNumber(), "Error in ASE file! Wrong numbers in %s line!", keyword);
+        if (!common::fitsFloat(*number))
+            common::reportError(reader.lineNumber(), "Error in ASE file! Number out of range in %s line!", keyword);
         value = *number;
     }
     return row;
@@ -85,6 +87,8 @@ Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& build
         // *MESH_VERTEXNORMAL lines, whose rest does not start with a number.
         if (!numbered || !z)
             common::reportError(reader.lineNumber(), "Error in ASE file! Wrong numbers in *MESH_VERTEX line!");
+        if (!common::fitsFloat(*x) || !common::fitsFloat(*y) || !common::fitsFloat(*z))
+            common::reportError(reader.lineNumber(), "Error in ASE file! Number out of range in *MESH_VERTEX line!");
         BrushVertex point;
         if (version >= kNodeFrameVersion) {
             const Row d{*x - position[0], *y - position[1], *z - position[2]};

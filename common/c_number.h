@@ -12,6 +12,8 @@
 #pragma once
 
 #include <cerrno>
+#include <cfloat>
+#include <cmath>
 #include <charconv>
 #include <climits>
 #include <cstdio>
@@ -139,6 +141,10 @@ inline long atolC(std::string_view text) {
 inline int atoiC(std::string_view text) {
     return static_cast<int>(static_cast<unsigned long>(atolC(text)) & 0xFFFFFFFFul);
 }
+
+// True when a value read in double precision is finite and stays finite as a
+// float (the files store floats): NaN, infinities and 1e39 do not.
+inline bool fitsFloat(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
 
 // True when a value read with atolC/scanLongI fits a signed 32-bit integer.
 constexpr bool fitsInt32(long value) { return value >= INT_MIN && value <= INT_MAX; }

@@ -55,7 +55,10 @@ private:
                  std::string_view lineKeyword);
     // An index field read like atoi, rejecting values beyond 32 bits.
     std::int32_t index(std::string_view text, std::string_view keyword);
-    void floats(std::string_view text, float* values, int n, std::string_view keyword);
+    // Geometry must be finite: a NaN or an infinity (or a value beyond a
+    // float) would give NaN normals and spheres that enclose nothing. Colour
+    // lines are not checked: their components clamp to bytes.
+    void floats(std::string_view text, float* values, int n, std::string_view keyword, bool finite = true);
     std::string_view requireValue(std::string_view keyword);
 
     std::int32_t readMaterial(std::string materialName);
@@ -95,10 +98,11 @@ std::int32_t AseReader::index(std::string_view text, std::string_view keyword) {
     return static_cast<std::int32_t>(n);
 }
 
-void AseReader::floats(std::string_view text, float* values, int n, std::string_view keyword) {
+void AseReader::floats(std::string_view text, float* values, int n, std::string_view keyword, bool finite) {
     for (int i = 0; i < n; ++i) {
         auto value = common::scanFloat(text);
         if (!value) failAtLine("Error in ASE file! Wrong numbers in %s line!", keyword);
+        if (finite && !std::isfinite(*value)) failAtLine("Error in ASE file! Number out of range in %s line!", keyword);
         values[i] = *value;
     }
 }
@@ -311,7 +315,7 @@ void AseReader::readVertexColours(GeometryObject& object, size_t colourCount) {
     object.vertexColours.reserve(colourCount);
     for (size_t i = 0; i < colourCount; ++i) {
         float c[4];
-        floats(requireValue("*MESH_VERTCOL"), c, 4, "*MESH_VERTCOL");
+        floats(requireValue("*MESH_VERTCOL"), c, 4, "*MESH_VERTCOL", false);
         object.vertexColours.push_back(
             {colourComponent(c[1]), colourComponent(c[2]), colourComponent(c[3]), 255});
     }

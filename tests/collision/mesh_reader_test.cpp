@@ -79,6 +79,12 @@ TEST(MeshReader, ReportsEachBadMeshWithItsMessageAndLine) {
         {noC, "Error in ASE file! Corner label missing in *MESH_FACE line!", lineOf(noC, "c:    3")},
         {outside, "Error in ASE file! Vertex index out of range in *MESH_FACE line!", lineOf(outside, "B:    8")},
         {negative, "Error in ASE file! Vertex index out of range in *MESH_FACE line!", lineOf(negative, "A:    -1")},
+        {replaced(kBox, "*MESH_VERTEX 5\t10\t-10\t20", "*MESH_VERTEX 5\t10\tnan\t20"),
+         "Error in ASE file! Number out of range in *MESH_VERTEX line!", lineOf(kBox, "*MESH_VERTEX 5")},
+        {replaced(kBox, "*MESH_VERTEX 5\t10\t-10\t20", "*MESH_VERTEX 5\t10\t-10\t1e39"),
+         "Error in ASE file! Number out of range in *MESH_VERTEX line!", lineOf(kBox, "*MESH_VERTEX 5")},
+        {replaced(kBox, "*TM_ROW1 0\t1\t0", "*TM_ROW1 0\tinf\t0"), "Error in ASE file! Number out of range in *TM_ROW1 line!",
+         lineOf(kBox, "*TM_ROW1")},
     };
     for (const Case& c : cases) {
         const Outcome o = readFirst(c.text);

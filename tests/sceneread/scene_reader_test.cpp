@@ -289,6 +289,14 @@ TEST(LoadScene, ReportsEachProblemWithItsMessageAndLine) {
          lineOf(good, "*MESH_TFACE 0"), "Error in ASE file! Number out of range in *MESH_TFACE line!"},
         {"overlong node name", replaced(good, "Box 01", std::string(256, 'n')), lineOf(good, "*NODE_NAME"),
          "Name too long (more than 255 characters)!"},
+        {"NaN vertex", replaced(good, "2\t7.0000\t8.0000", "2\tnan\t8.0000"), lineOf(good, "*MESH_VERTEX    2"),
+         "Error in ASE file! Number out of range in *MESH_VERTEX line!"},
+        {"vertex beyond a float", replaced(good, "2\t7.0000\t8.0000", "2\t7.0000\t1e39"),
+         lineOf(good, "*MESH_VERTEX    2"), "Error in ASE file! Number out of range in *MESH_VERTEX line!"},
+        {"infinite texture vertex", replaced(good, "0\t0.2500\t0.7500", "0\t0.2500\t-inf"),
+         lineOf(good, "*MESH_TVERT 0"), "Error in ASE file! Number out of range in *MESH_TVERT line!"},
+        {"infinite transform row", replaced(good, "*TM_ROW1 0 1 0", "*TM_ROW1 0 inf 0"), lineOf(good, "*TM_ROW1"),
+         "Error in ASE file! Number out of range in *TM_ROW1 line!"},
     };
     for (const BadInput& c : cases) {
         try {

@@ -25,6 +25,9 @@ int run(int argc, const char* const* argv, std::FILE* out) {
     std::fprintf(out, "Loading DKS %s...\n", scriptName.c_str());
     ModelDefinition definition;
     loadModelScript(definition, scriptName, out);
+    for (const std::string& aseName : definition.sceneFiles)
+        if (common::sameFile(aseName, outputName))
+            common::reportError(-1, "Output file %s would replace the ASE file %s!", outputName.c_str(), aseName.c_str());
     std::fputs("Loading complete.\n", out);
     std::fputs("Converting...\n", out);
     ConvertedModel model;

@@ -22,6 +22,20 @@ std::string value(const sceneread::TextParser& parser, std::string_view text) {
     return std::string(text);
 }
 
+// The one word of a NAME, LOD or DEFINITION line. Names are one word in the
+// format; a second word means a node name with a blank, which would quietly
+// match another node, so it is refused here.
+std::string oneWord(const sceneread::TextParser& parser, std::string_view keyword, std::string_view word) {
+    const std::optional<std::string_view> rest = sceneread::restAfter(parser.currentLine(), keyword);
+    if (rest && !sceneread::wordAt(*rest, 2).empty()) {
+        std::string_view whole = *rest;
+        while (!whole.empty() && whole.back() == ' ') whole.remove_suffix(1);
+        reportError(parser.lineNumber(), "%s line holds more than one word: %s!", std::string(keyword).c_str(),
+                    std::string(whole).c_str());
+    }
+    return value(parser, word);
+}
+
 // One element block, from its ELEMENT line to its PARENT line.
 ElementDefinition readElement(sceneread::TextParser& parser, int lodCount) {
     auto kind = parser.findWord(dks::kElement);
@@ -39,18 +53,18 @@ ElementDefinition readElement(sceneread::TextParser& parser, int lodCount) {
 
     auto name = parser.findWord(dks::kName);
     if (!name) reportError(-1, "NAME definition required!");
-    element.name = value(parser, *name);
+    element.name = oneWord(parser, dks::kName, *name);
 
     if (element.type == ElementType::Mesh) {
         for (int i = 0; i < lodCount; ++i) {
             auto node = parser.findWord(dks::lodKeyword(i));
             if (!node) reportError(-1, "LOD definition required!");
-            element.definitions[static_cast<size_t>(i)] = value(parser, *node);
+            element.definitions[static_cast<size_t>(i)] = oneWord(parser, dks::lodKeyword(i), *node);
         }
     } else {
         auto node = parser.findWord(dks::kDefinition);
         if (!node) reportError(-1, "DEFINITION definition required!");
-        element.definitions[0] = value(parser, *node);
+        element.definitions[0] = oneWord(parser, dks::kDefinition, *node);
     }
 
     auto parent = parser.findValue(dks::kParent);
@@ -87,6 +101,7 @@ void loadModelScript(ModelDefinition& definition, sceneread::TextParser& parser,
         if (!lodLine) reportError(parser.lineNumber(), "LOD definition required!");
         // Copied: the scene reader is about to read other lines.
         const std::string aseName = value(parser, sceneread::wordAt(*lodLine, 1));
+        definition.sceneFiles.push_back(aseName);
         sceneread::TextParser ase = openAse(aseName);
         sceneread::loadScene(definition.scenes[static_cast<size_t>(i)], ase, aseName, out);
     }

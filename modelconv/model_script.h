@@ -35,6 +35,8 @@ struct ModelDefinition {
     std::vector<ElementDefinition> elements;
     // Exactly lodCount scenes; entry i holds LOD i's ASE file.
     std::vector<sceneread::Scene> scenes;
+    // The name of each LOD's ASE file as it was opened.
+    std::vector<std::string> sceneFiles;
 };
 
 // Fills an empty definition from the script and loads every LOD's scene,

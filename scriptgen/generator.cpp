@@ -36,6 +36,18 @@ void print(std::FILE* out, std::string_view text) { std::fwrite(text.data(), 1, 
     throw common::InputError(line, -1, kind);
 }
 
+// DKS2VKM reads a name as one word: "Box 01" would find the first node whose
+// name reads "Box". The script is still written as the exporter named things.
+void warnAboutBlanks(const std::string& aseName, const std::vector<Element>& elements, std::FILE* diagnostics) {
+    for (const Element& element : elements) {
+        const size_t blank = element.nodeName.find_first_of(" \t");
+        if (blank == std::string::npos) continue;
+        std::fprintf(diagnostics,
+                     "%s: warning: node name \"%s\" holds a blank; DKS2VKM reads names as one word and refuses it\n",
+                     aseName.c_str(), element.nodeName.c_str());
+    }
+}
+
 }  // namespace
 
 std::optional<int> parseLodCount(std::string_view text) {
@@ -70,7 +82,7 @@ Options parseOptions(std::span<const char* const> parameters, std::FILE* out) {
     return options;
 }
 
-int run(int argc, const char* const* argv, std::FILE* out) {
+int run(int argc, const char* const* argv, std::FILE* out, std::FILE* diagnostics) {
     const int parameterCount = argc - 1;
     if (parameterCount < 1 || parameterCount > 3) {
         print(out, kUsage);
@@ -87,6 +99,7 @@ int run(int argc, const char* const* argv, std::FILE* out) {
     if (common::sameFile(aseName, scriptName))
         fail("Error: the script " + scriptName + " would replace the ASE file");
     const std::vector<Element> elements = scanScene(scene.bytes, options.writeParents);
+    warnAboutBlanks(aseName, elements, diagnostics);
 
     const std::string text = buildScript({parameterCount, aseName, options.lodCount, options.gibNames}, elements);
     if (const std::string failure = common::replaceFile(scriptName, text); !failure.empty())

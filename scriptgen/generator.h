@@ -32,6 +32,7 @@ Options parseOptions(std::span<const char* const> parameters, std::FILE* out);
 // common::InputError when the ASE file cannot be opened or read, when the script would
 // replace it, or when the script cannot be written; an existing script is then
 // left as it was. Throws std::bad_alloc when the script does not fit in memory.
-int run(int argc, const char* const* argv, std::FILE* out);
+// Warnings (a node name with a blank) go to `diagnostics`, one line each.
+int run(int argc, const char* const* argv, std::FILE* out, std::FILE* diagnostics = stderr);
 
 }  // namespace scriptgen

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "common/input_error.h"
@@ -35,6 +36,26 @@ TEST(Run, RefusesAScriptThatAlreadyHasTheOutputNameBeforeReadingIt) {
     }
     EXPECT_EQ(kBanner, out.text());
     EXPECT_EQ("LODS 0\nELEMENTS 0\n", testsupport::readFile(script));
+}
+
+TEST(Run, RefusesToReplaceAnAseFileByNameOrByIdentity) {
+    testsupport::TempDir dir;
+    const std::string ase = "*MATERIAL_LIST {\n*MATERIAL_COUNT 0\n}\n";
+    const std::string output = dir.write("model.vkm", ase);
+    const std::string link = dir.file("link.ase");
+    ASSERT_EQ(0, ::link(output.c_str(), link.c_str()));
+    for (const std::string& lod : {output, link}) {
+        const std::string script = dir.write("model.dks", "LODS 1\nLOD0 " + lod + "\nELEMENTS 0\n");
+        testsupport::CapturedOutput out;
+        const char* argv[] = {"DKS2VKM", script.c_str()};
+        try {
+            modelconv::run(2, argv, out.file());
+            ADD_FAILURE() << lod;
+        } catch (const common::InputError& e) {
+            EXPECT_EQ("Output file " + output + " would replace the ASE file " + lod + "!", std::string(e.what()));
+        }
+        EXPECT_EQ(ase, testsupport::readFile(output));
+    }
 }
 
 TEST(Run, UsesOnlyTheFirstArgumentAndPrintsItAsTyped) {

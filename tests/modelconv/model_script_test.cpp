@@ -97,11 +97,11 @@ TEST_F(ModelScript, LoadsAScriptAsTheGeneratorWritesIt) {
 }
 
 TEST_F(ModelScript, ReadsOnlyKeywordLinesWhereverTheyStand) {
-    const ModelDefinition d = load("LODS 1\nLOD0 " + ase_ + "\nELEMENTS 1\nELEMENT omnilight\nNAME lamp x\n"
+    const ModelDefinition d = load("LODS 1\nLOD0 " + ase_ + "\nELEMENTS 1\nELEMENT omnilight\nNAME lamp\n"
                                    "junk\nDEFINITION lamp\nPARENT  two words  \n");
     ASSERT_EQ(1u, d.elements.size());
     EXPECT_EQ(ElementType::OmniLight, d.elements[0].type);
-    EXPECT_EQ("lamp", d.elements[0].name);           // NAME takes one word
+    EXPECT_EQ("lamp", d.elements[0].name);
     EXPECT_EQ("two words  ", d.elements[0].parent);  // PARENT keeps the rest
 }
 
@@ -144,6 +144,12 @@ TEST_F(ModelScript, ReportsEachMissingOrWrongDefinition) {
         {"overlong value", "LODS 0\nELEMENTS 1\nELEMENT CAMERA\nNAME " + std::string(256, 'a') + "\n", 4,
          "Name too long (more than 255 characters)!"},
         {"missing ASE file", "LODS 1\nLOD0 nowhere.ase 0\n", -1, "Can't open ASE: nowhere.ase!"},
+        {"name of two words", "LODS 0\nELEMENTS 1\nELEMENT MESH\nNAME Left Wheel \n", 4,
+         "NAME line holds more than one word: Left Wheel!"},
+        {"LOD node of two words", "LODS 1\n" + lod + "ELEMENTS 1\nELEMENT MESH\nNAME a\nLOD0 Box 01\n", 6,
+         "LOD0 line holds more than one word: Box 01!"},
+        {"definition of two words", "LODS 0\nELEMENTS 1\nELEMENT CAMERA\nNAME a\nDEFINITION Cam\t01\n", 5,
+         "DEFINITION line holds more than one word: Cam 01!"},
     };
     for (const BadScript& c : cases) {
         const common::InputError e = error(c.script);

@@ -82,12 +82,14 @@ protected:
     // Runs the tool with `parameters` after the program name.
     int run(std::vector<const char*> parameters) {
         parameters.insert(parameters.begin(), "SCENE2DKS");
-        return scriptgen::run(static_cast<int>(parameters.size()), parameters.data(), console_.file());
+        return scriptgen::run(static_cast<int>(parameters.size()), parameters.data(), console_.file(),
+                              diagnostics_.file());
     }
     std::string printed() { return console_.text(); }
 
     TempDir dir_;
     Console console_;
+    Console diagnostics_;
 };
 
 constexpr const char* kScene = "*GEOMOBJECT {\r\n\t*NODE_NAME \"Box01\"\r\n}\r\n";
@@ -102,6 +104,18 @@ TEST_F(Run, ReplacesAnExistingScriptWhole) {
     EXPECT_NE(std::string::npos, script.find("\r\nLOD1 " + ase + "\t0\r\n"));
     EXPECT_TRUE(script.ends_with("LOD1 Box01\r\nPARENT NONE\r\n"));
     EXPECT_EQ("", printed());
+}
+
+TEST_F(Run, WritesNamesWithBlanksWholeAndWarnsAboutEach) {
+    const std::string ase = dir_.file("scene.ase");
+    std::ofstream(ase, std::ios::binary) << "*GEOMOBJECT {\n\t*NODE_NAME \"Box 00\"\n}\n*GEOMOBJECT {\n"
+                                             "\t*NODE_NAME \"Box01\"\n}\n*GEOMOBJECT {\n\t*NODE_NAME \"Box\t02\"\n}\n";
+    EXPECT_EQ(0, run({ase.c_str()}));
+    EXPECT_NE(std::string::npos, contents(dir_.file("scene.dks")).find("\r\nNAME Box 00\r\nLOD0 Box 00\r\n"));
+    EXPECT_EQ("", printed());
+    const std::string tail = " holds a blank; DKS2VKM reads names as one word and refuses it\n";
+    EXPECT_EQ(ase + ": warning: node name \"Box 00\"" + tail + ase + ": warning: node name \"Box\t02\"" + tail,
+              diagnostics_.text());
 }
 
 TEST_F(Run, RefusesAScriptNameThatIsTheAseFileUnderAnotherName) {

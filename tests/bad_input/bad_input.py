@@ -62,6 +62,11 @@ CASES = {
                                "untouched"),
         "long_line": ("input:line", "Error in line 3 -Line too long (more than 4095 bytes)!", 1, "untouched"),
         "long_name": ("input:name", "Error in line 153 -Name too long (more than 255 characters)!", 1, "untouched"),
+        "utf16": ("input:utf16", "Saving complete.\n", 0, "replaced"),
+        "non_finite": ("input:nan", "Error in line 175 -Error in ASE file! Number out of range in *MESH_VERTEX line!", 1,
+                       "untouched"),
+        "blank_names": ("script:blanks", "Error in line 9 -NAME line holds more than one word: Left Hull!", 1,
+                        "untouched"),
         "unwritable_dir": ("unwritable", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
         "disk_full": ("full", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
     },
@@ -76,6 +81,10 @@ CASES = {
         "index_out_of_range": ("input:index", None, 0, "replaced"),
         "long_line": ("input:line", None, 0, "replaced"),
         "long_name": ("input:name", None, 0, "replaced"),
+        "utf16": ("input:utf16", None, 0, "replaced"),
+        "non_finite": ("input:nan", None, 0, "replaced"),
+        "blank_names": ("input:blanks", None, 0, "replaced",
+                        'vehicle.ase: warning: node name "Left Hull" holds a blank; DKS2VKM reads names as one word'),
         "unwritable_dir": ("unwritable", "Error writing file vehicle.dks: ", 1, "untouched"),
         "disk_full": ("full", "Error writing file vehicle.dks: ", 1, "untouched"),
     },
@@ -94,6 +103,10 @@ CASES = {
                                254, "untouched"),
         "long_line": ("input:line", "Done.\n", 0, "replaced"),
         "long_name": ("input:name", "Done.\n", 0, "replaced"),
+        "utf16": ("input:utf16", "Done.\n", 0, "replaced"),
+        "non_finite": ("input:nan", "Mesh: Box01Error: Error in ASE file! Number out of range in *MESH_VERTEX line! (line 54)",
+                       254, "untouched"),
+        "blank_names": ("input:blanks", "Done.\n", 0, "replaced"),
         "unwritable_dir": ("unwritable", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
         "disk_full": ("full", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
     },
@@ -115,6 +128,13 @@ def bad_input(tool, kind, text):
     if kind == "line":
         lines = text.split("\n")
         return "\n".join(lines[:2] + ["*COMMENT " + "x" * 100000] + lines[2:]).encode()
+    if kind == "utf16":
+        return text.encode("utf-16")  # with its byte-order mark
+    if kind == "nan":
+        return edit(text, "*MESH_VERTEX    0\t", "*MESH_VERTEX    0\tnan ").encode()
+    if kind == "blanks":
+        name = "Hull" if tool != "SCENE2HXM" else "Box01"
+        return text.replace(f'"{name}"', f'"Left {name}"').encode()
     if kind == "name":
         name = "Hull" if tool != "SCENE2HXM" else "Box01"
         return text.replace(f'"{name}"', '"' + "N" * 300 + '"').encode()
@@ -124,7 +144,7 @@ def bad_input(tool, kind, text):
 def main():
     source, binaries, tool, row = sys.argv[1], dict(zip(TOOLS, sys.argv[2:5])), sys.argv[5], sys.argv[6]
     setup = TOOLS[tool]
-    change, expected_line, expected_status, fate = CASES[tool][row]
+    change, expected_line, expected_status, fate, *expected_error = CASES[tool][row]
     program = os.path.abspath(binaries[tool])
     with tempfile.TemporaryDirectory() as work:
         os.chmod(work, 0o755)
@@ -141,6 +161,9 @@ def main():
             open(os.path.join(run_dir, setup["input"]), "wb").write(bad_input(tool, change[6:], text))
         elif change == "script:":
             open(os.path.join(run_dir, "vehicle.dks"), "wb").write(b"")
+        elif change == "script:blanks":
+            script = open(os.path.join(run_dir, "vehicle.dks"), encoding="latin-1").read()
+            open(os.path.join(run_dir, "vehicle.dks"), "w").write(edit(script, "NAME Hull", "NAME Left Hull"))
         elif change in ("input-dir", "script-dir"):
             victim = os.path.join(run_dir, setup["input"] if change == "input-dir" else "vehicle.dks")
             os.remove(victim)
@@ -183,7 +206,9 @@ def main():
             failures.append(f"last console line {last!r}, expected {expected_line!r}")
         if expected_line is None and out:
             failures.append(f"expected no console output, got {out!r}")
-        if run.stderr:
+        if expected_error and expected_error[0] not in run.stderr.decode("latin-1"):
+            failures.append(f"standard error {run.stderr!r} lacks {expected_error[0]!r}")
+        if not expected_error and run.stderr:
             failures.append(f"standard error is not empty: {run.stderr!r}")
         exists = os.path.exists(output)
         content = open(output, "rb").read() if exists else None

@@ -23,7 +23,7 @@ extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** arg
 
 namespace {
 
-constexpr size_t kMaxMutations = 50000;
+constexpr size_t kMaxMutations = 20000;
 
 void runOne(const std::string& lead, const std::string& bytes) {
     const std::string input = lead + bytes;

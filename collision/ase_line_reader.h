@@ -42,6 +42,8 @@ public:
     std::optional<std::string_view> findWord(std::string_view keyword);
     std::optional<std::string_view> findValue(std::string_view keyword);
 
+    // The whole text the reader reads.
+    std::string_view text() const { return text_; }
     // Back to the first line; the line counter restarts at 0.
     void rewind();
 

@@ -1,6 +1,7 @@
 #include "collision/converter.h"
 
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 
 #include "collision/brush_report.h"
@@ -8,6 +9,7 @@
 #include "collision/hxm_writer.h"
 #include "collision/mesh_reader.h"
 #include "common/atomic_file.h"
+#include "common/ase_signature.h"
 #include "common/byte_writer.h"
 #include "common/file_loader.h"
 #include "common/output_name.h"
@@ -70,7 +72,7 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
     return file.take();
 }
 
-int run(int argc, const char* const* argv, std::FILE* out) {
+int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
     printBanner(out);
     if (argc < 2) {
         printUsage(out);
@@ -80,23 +82,39 @@ int run(int argc, const char* const* argv, std::FILE* out) {
     const std::string inputName = argv[1];
     common::LoadedFile input = common::loadTextFile(inputName);
     if (!input.ok()) {
-        common::InputError error(common::describe(input.failure), -1, common::ErrorKind::CannotOpen);
+        std::string what = common::describe(input.failure);
+        if (input.error != 0) what += std::string(": ") + std::strerror(input.error);
+        common::InputError error(what, -1, common::ErrorKind::CannotOpen);
         error.file = inputName;
         throw error;
     }
     AseLineReader reader(std::move(input.bytes));
     const std::string outputName = common::makeOutputName(inputName, "hxm");
-    if (common::sameFile(inputName, outputName))
-        common::reportError(-1, "Output file %s would replace the input!", outputName.c_str());
+    if (common::sameFile(inputName, outputName)) {
+        common::InputError error("Output file " + outputName + " would replace the input!");
+        error.file = inputName;
+        throw error;
+    }
 
-    const std::optional<std::vector<std::uint8_t>> bytes = convertScene(reader, settings, out);
-    if (!bytes) return kExitUsage;
+    std::optional<std::vector<std::uint8_t>> bytes;
+    try {
+        bytes = convertScene(reader, settings, out);
+    } catch (common::InputError& error) {
+        if (error.file.empty()) error.file = inputName;
+        throw;
+    }
+    if (!bytes) {
+        diagnostics.report({common::Severity::Error, inputName, -1, "no meshes in file (no *MESH_VERTEX_LIST line)", {}});
+        if (const auto reason = common::notAseReason(reader.text()))
+            diagnostics.note(inputName, -1, inputName + " does not look like an ASE export: " + *reason);
+        return kExitUsage;
+    }
     const std::string failure = common::replaceFile(
         outputName, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     if (!failure.empty()) {
         common::InputError error("Can't write HXM: " + outputName, -1, common::ErrorKind::CannotWrite);
         error.file = outputName;
-        error.notes.push_back(failure);
+        error.notes.push_back({failure});
         throw error;
     }
     std::fputs("Done.\n", out);

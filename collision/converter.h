@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collision/ase_line_reader.h"
+#include "common/diagnostics.h"
 
 namespace collision {
 
@@ -37,6 +38,7 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
 // status (kExitSuccess, kExitUsage) and throws common::InputError on every
 // failure (kind CannotOpen for an input that cannot be read). The output
 // file is replaced only after the last brush has been encoded.
-int run(int argc, const char* const* argv, std::FILE* out);
+int run(int argc, const char* const* argv, std::FILE* out,
+        common::Diagnostics& diagnostics = common::noDiagnostics());
 
 }  // namespace collision

@@ -8,7 +8,7 @@
 
 namespace modelconv {
 
-int run(int argc, const char* const* argv, std::FILE* out) {
+int run(int argc, const char* const* argv, std::FILE* out, [[maybe_unused]] common::Diagnostics& diagnostics) {
     std::fputs("DKS To VKM converter\n", out);
     std::fputs("Version 2.0\n", out);
     std::fputs("Copyright (c) the asset pipeline team. All rights reserved.\n", out);
@@ -19,22 +19,36 @@ int run(int argc, const char* const* argv, std::FILE* out) {
     }
     const std::string scriptName = argv[1];
     const std::string outputName = common::makeOutputName(scriptName, "vkm");
-    if (common::sameFile(scriptName, outputName))
-        common::reportError(-1, "Output file %s would replace the script!", outputName.c_str());
+    if (common::sameFile(scriptName, outputName)) {
+        common::InputError error("Output file " + outputName + " would replace the script!");
+        error.file = scriptName;
+        throw error;
+    }
 
     std::fprintf(out, "Loading DKS %s...\n", scriptName.c_str());
     ModelDefinition definition;
     loadModelScript(definition, scriptName, out);
-    for (const std::string& aseName : definition.sceneFiles)
-        if (common::sameFile(aseName, outputName))
-            common::reportError(-1, "Output file %s would replace the ASE file %s!", outputName.c_str(), aseName.c_str());
+    for (size_t lod = 0; lod < definition.sceneFiles.size(); ++lod) {
+        const std::string& aseName = definition.sceneFiles[lod];
+        if (!common::sameFile(aseName, outputName)) continue;
+        common::InputError error("Output file " + outputName + " would replace the ASE file " + aseName + "!");
+        error.file = scriptName;
+        error.diagnosticLine = definition.sceneLines[lod];
+        error.notes.push_back({"name another output, or give the LOD another ASE file"});
+        throw error;
+    }
     std::fputs("Loading complete.\n", out);
     std::fputs("Converting...\n", out);
     ConvertedModel model;
     convert(definition, model, out);
     std::fputs("Converting complete.\n", out);
     std::fprintf(out, "Saving into VKM %s...\n", outputName.c_str());
-    model.save(outputName);
+    try {
+        model.save(outputName);
+    } catch (common::InputError& error) {
+        error.file = outputName;
+        throw;
+    }
     std::fputs("Saving complete.\n", out);
     return 0;
 }

@@ -3,10 +3,13 @@
 
 #include <cstdio>
 
+#include "common/diagnostics.h"
+
 namespace modelconv {
 
 // Runs the tool with its command line, printing to `out`; returns the exit
 // status for success (0) and throws common::InputError on any failure.
-int run(int argc, const char* const* argv, std::FILE* out);
+int run(int argc, const char* const* argv, std::FILE* out,
+        common::Diagnostics& diagnostics = common::noDiagnostics());
 
 }  // namespace modelconv

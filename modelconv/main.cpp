@@ -1,7 +1,10 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <vector>
 
+#include "common/console.h"
+#include "common/diagnostics.h"
 #include "common/input_error.h"
 #include "modelconv/driver.h"
 
@@ -22,14 +25,21 @@ void printError(std::FILE* out, const common::InputError& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::vector<const char*> arguments(argv, argv + argc);
+    common::Diagnostics diagnostics(stderr);
+    diagnostics.takeOptions(arguments);
+    std::FILE* out = common::toolConsole(diagnostics);
     try {
-        return modelconv::run(argc, argv, stdout);
+        return modelconv::run(static_cast<int>(arguments.size()), arguments.data(), out, diagnostics);
     } catch (const common::InputError& error) {
-        printError(stdout, error);
+        printError(out, error);
+        diagnostics.error(error);
     } catch (const std::bad_alloc&) {
-        std::fputs("Error - Out of memory!", stdout);
+        std::fputs("Error - Out of memory!", out);
+        diagnostics.report({common::Severity::Error, {}, -1, "out of memory", {}});
     } catch (const std::exception& error) {
-        std::fprintf(stdout, "Error - %s!", error.what());
+        std::fprintf(out, "Error - %s!", error.what());
+        diagnostics.report({common::Severity::Error, {}, -1, error.what(), {}});
     }
     return kExitInputError;
 }

@@ -75,6 +75,11 @@ ElementDefinition readElement(sceneread::TextParser& parser, int lodCount) {
 
 }  // namespace
 
+namespace {
+void readScript(ModelDefinition& definition, sceneread::TextParser& parser, const std::string& fileName,
+                const sceneread::TextOpener& openAse, std::FILE* out);
+}  // namespace
+
 void loadModelScript(ModelDefinition& definition, const std::string& fileName, std::FILE* out) {
     sceneread::TextParser parser = sceneread::TextParser::openFile(fileName);
     loadModelScript(definition, parser, fileName, sceneread::TextParser::openFile, out);
@@ -82,6 +87,23 @@ void loadModelScript(ModelDefinition& definition, const std::string& fileName, s
 
 void loadModelScript(ModelDefinition& definition, sceneread::TextParser& parser, const std::string& fileName,
                      const sceneread::TextOpener& openAse, std::FILE* out) {
+    definition.scriptFile = fileName;
+    try {
+        readScript(definition, parser, fileName, openAse, out);
+    } catch (common::InputError& error) {
+        // The scene reader names its own file; everything else is the script's.
+        if (error.file.empty()) {
+            error.file = fileName;
+            if (error.line < 0) error.diagnosticLine = parser.lineNumber();
+        }
+        throw;
+    }
+}
+
+namespace {
+
+void readScript(ModelDefinition& definition, sceneread::TextParser& parser, const std::string& fileName,
+                const sceneread::TextOpener& openAse, std::FILE* out) {
     if (!parser.loaded()) {
         common::InputError error("Can't open DKS: " + fileName + "!", -1, common::ErrorKind::CannotOpen);
         error.file = fileName;
@@ -102,6 +124,7 @@ void loadModelScript(ModelDefinition& definition, sceneread::TextParser& parser,
         // Copied: the scene reader is about to read other lines.
         const std::string aseName = value(parser, sceneread::wordAt(*lodLine, 1));
         definition.sceneFiles.push_back(aseName);
+        definition.sceneLines.push_back(parser.lineNumber());
         sceneread::TextParser ase = openAse(aseName);
         sceneread::loadScene(definition.scenes[static_cast<size_t>(i)], ase, aseName, out);
     }
@@ -117,5 +140,7 @@ void loadModelScript(ModelDefinition& definition, sceneread::TextParser& parser,
         definition.elements.push_back(readElement(parser, static_cast<int>(lodCount)));
     }
 }
+
+}  // namespace
 
 }  // namespace modelconv

@@ -35,8 +35,11 @@ struct ModelDefinition {
     std::vector<ElementDefinition> elements;
     // Exactly lodCount scenes; entry i holds LOD i's ASE file.
     std::vector<sceneread::Scene> scenes;
-    // The name of each LOD's ASE file as it was opened.
+    // The name of each LOD's ASE file as it was opened, and the script line
+    // that names it.
     std::vector<std::string> sceneFiles;
+    std::vector<long> sceneLines;
+    std::string scriptFile;
 };
 
 // Fills an empty definition from the script and loads every LOD's scene,

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/ase_signature.h"
 #include "common/c_number.h"
 #include "common/input_error.h"
 #include "sceneread/text_parser.h"
@@ -389,8 +390,19 @@ void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, st
     parser.setQuotesAsBlanks(true);
     std::fprintf(out, "Loading ASE %s...\n", fileName.c_str());
     AseReader reader(scene, parser, out);
-    reader.readMaterialList();
-    reader.readObjects();
+    try {
+        reader.readMaterialList();
+        reader.readObjects();
+    } catch (common::InputError& error) {
+        if (error.file.empty()) error.file = fileName;
+        // An error without a line happened at the end of the file, where the
+        // lookup that failed gave up.
+        if (error.line < 0) error.diagnosticLine = parser.lineNumber();
+        if (std::string(error.what()).starts_with("Crap! Missing"))
+            if (const auto reason = common::notAseReason(parser.head()))
+                error.notes.push_back({fileName + " does not look like an ASE export: " + *reason});
+        throw;
+    }
 }
 
 }  // namespace sceneread

@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/ase_signature.h"
 #include "common/input_error.h"
 #include "common/text_encoding.h"
 
@@ -101,6 +102,7 @@ TextParser TextParser::overText(std::string_view text) {
     parser.end_ = text.size();
     parser.atEnd_ = true;
     parser.loaded_ = !text.empty();
+    parser.head_ = text.substr(0, common::kSignatureBytes);
     parser.line_.reserve(kMaxLineBytes + 1);
     return parser;
 }
@@ -110,9 +112,10 @@ TextParser TextParser::openFile(const std::string& fileName) {
     parser.fileName_ = fileName;
     parser.file_ = common::InputFile(fileName);
     if (!parser.file_.ok() || parser.file_.size() == 0) return parser;
-    char mark[2] = {};
-    if (::pread(parser.file_.descriptor(), mark, 2, 0) == 2 &&
-        common::detectEncoding(std::string_view(mark, 2)) != common::TextEncoding::EightBit) {
+    std::string head(common::kSignatureBytes, '\0');
+    const ssize_t got = ::pread(parser.file_.descriptor(), head.data(), head.size(), 0);
+    head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    if (common::detectEncoding(head) != common::TextEncoding::EightBit) {
         // UTF-16 exports are rare and small: decoded whole, then read from memory.
         common::LoadedFile loaded = common::loadTextFile(fileName);
         if (!loaded.ok()) reportError(-1, "Can't read %s!", fileName.c_str());
@@ -128,6 +131,7 @@ TextParser TextParser::openFile(const std::string& fileName) {
         static_cast<size_t>(std::min<std::uint64_t>(parser.fileSize_, kWindowBytes)) + kMaxLineBytes + 2;
     parser.window_ = std::make_unique_for_overwrite<char[]>(parser.windowBytes_);
     parser.data_ = parser.window_.get();
+    parser.head_ = std::move(head);
     parser.loaded_ = true;
     parser.line_.reserve(kMaxLineBytes + 1);
     return parser;

@@ -61,6 +61,8 @@ public:
     TextParser& operator=(const TextParser&) = delete;
 
     bool loaded() const { return loaded_; }
+    // The first bytes of the text (see common/ase_signature.h).
+    std::string_view head() const { return head_; }
     // Lines handed out so far.
     long lineNumber() const { return lineNumber_; }
     // When set, readLine turns double quotes into blanks (the ASE reader does).
@@ -90,6 +92,7 @@ private:
     void fill(size_t bytes);
 
     std::string fileName_;
+    std::string head_;
     common::InputFile file_;  // closed for text in memory
     std::uint64_t fileSize_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of data_[0]

@@ -32,19 +32,24 @@ constexpr std::string_view kLodPrefix = "/L:";
 
 void print(std::FILE* out, std::string_view text) { std::fwrite(text.data(), 1, text.size(), out); }
 
-[[noreturn]] void fail(const std::string& line, common::ErrorKind kind = common::ErrorKind::Content) {
-    throw common::InputError(line, -1, kind);
+// `line` is the whole console line; `file` the file it concerns.
+[[noreturn]] void fail(const std::string& line, const std::string& file,
+                       common::ErrorKind kind = common::ErrorKind::Content) {
+    common::InputError error(line, -1, kind);
+    error.file = file;
+    throw error;
 }
 
 // DKS2VKM reads a name as one word: "Box 01" would find the first node whose
 // name reads "Box". The script is still written as the exporter named things.
-void warnAboutBlanks(const std::string& aseName, const std::vector<Element>& elements, std::FILE* diagnostics) {
+void warnAboutBlanks(const std::string& aseName, const std::vector<Element>& elements,
+                     common::Diagnostics& diagnostics) {
     for (const Element& element : elements) {
         const size_t blank = element.nodeName.find_first_of(" \t");
         if (blank == std::string::npos) continue;
-        std::fprintf(diagnostics,
-                     "%s: warning: node name \"%s\" holds a blank; DKS2VKM reads names as one word and refuses it\n",
-                     aseName.c_str(), element.nodeName.c_str());
+        diagnostics.warning(aseName, -1, element.nodeName,
+                            "node name \"" + element.nodeName +
+                                "\" holds a blank; DKS2VKM reads names as one word and refuses it");
     }
 }
 
@@ -82,7 +87,7 @@ Options parseOptions(std::span<const char* const> parameters, std::FILE* out) {
     return options;
 }
 
-int run(int argc, const char* const* argv, std::FILE* out, std::FILE* diagnostics) {
+int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
     const int parameterCount = argc - 1;
     if (parameterCount < 1 || parameterCount > 3) {
         print(out, kUsage);
@@ -91,19 +96,19 @@ int run(int argc, const char* const* argv, std::FILE* out, std::FILE* diagnostic
     const std::string aseName = argv[1];
     const common::LoadedFile scene = common::loadTextFile(aseName);
     if (scene.failure == common::LoadFailure::ReadFailed)
-        fail("Error reading file " + aseName, common::ErrorKind::CannotOpen);
-    if (!scene.ok()) fail("Error opening file " + aseName, common::ErrorKind::CannotOpen);
+        fail("Error reading file " + aseName, aseName, common::ErrorKind::CannotOpen);
+    if (!scene.ok()) fail("Error opening file " + aseName, aseName, common::ErrorKind::CannotOpen);
     const Options options = parseOptions(std::span(argv + 2, static_cast<size_t>(parameterCount - 1)), out);
 
     const std::string scriptName = scriptNameFor(aseName);
     if (common::sameFile(aseName, scriptName))
-        fail("Error: the script " + scriptName + " would replace the ASE file");
+        fail("Error: the script " + scriptName + " would replace the ASE file", aseName);
     const std::vector<Element> elements = scanScene(scene.bytes, options.writeParents);
     warnAboutBlanks(aseName, elements, diagnostics);
 
     const std::string text = buildScript({parameterCount, aseName, options.lodCount, options.gibNames}, elements);
     if (const std::string failure = common::replaceFile(scriptName, text); !failure.empty())
-        fail("Error writing file " + scriptName + ": " + failure, common::ErrorKind::CannotWrite);
+        fail("Error writing file " + scriptName + ": " + failure, scriptName, common::ErrorKind::CannotWrite);
     return 0;
 }
 

@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "common/diagnostics.h"
+
 namespace scriptgen {
 
 struct Options {
@@ -32,7 +34,9 @@ Options parseOptions(std::span<const char* const> parameters, std::FILE* out);
 // common::InputError when the ASE file cannot be opened or read, when the script would
 // replace it, or when the script cannot be written; an existing script is then
 // left as it was. Throws std::bad_alloc when the script does not fit in memory.
-// Warnings (a node name with a blank) go to `diagnostics`, one line each.
-int run(int argc, const char* const* argv, std::FILE* out, std::FILE* diagnostics = stderr);
+// Warnings (a node name with a blank, a LOD count above what DKS2VKM reads)
+// go to `diagnostics`.
+int run(int argc, const char* const* argv, std::FILE* out,
+        common::Diagnostics& diagnostics = common::noDiagnostics());
 
 }  // namespace scriptgen

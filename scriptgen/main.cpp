@@ -2,7 +2,11 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
+#include "common/console.h"
+#include "common/diagnostics.h"
 #include "common/input_error.h"
 #include "scriptgen/generator.h"
 
@@ -11,19 +15,28 @@ constexpr int kExitFailure = 1;
 }
 
 int main(int argc, char** argv) {
+    std::vector<const char*> arguments(argv, argv + argc);
+    common::Diagnostics diagnostics(stderr);
+    diagnostics.takeOptions(arguments);
+    std::FILE* out = common::toolConsole(diagnostics);
     // Every console line of the tool ends with CR LF; an error's text is the
     // whole line.
+    std::string failure;
     try {
-        return scriptgen::run(argc, argv, stdout);
+        return scriptgen::run(static_cast<int>(arguments.size()), arguments.data(), out, diagnostics);
     } catch (const common::InputError& error) {
-        std::fputs(error.what(), stdout);
+        std::fputs(error.what(), out);
+        std::fputs("\r\n", out);
+        diagnostics.error(error);
+        return kExitFailure;
     } catch (const std::bad_alloc&) {
-        std::fputs("Error: out of memory", stdout);
+        failure = "out of memory";
     } catch (const std::length_error&) {
-        std::fputs("Error: out of memory", stdout);
+        failure = "out of memory";
     } catch (const std::exception& error) {
-        std::fprintf(stdout, "Error: %s", error.what());
+        failure = error.what();
     }
-    std::fputs("\r\n", stdout);
+    std::fprintf(out, "Error: %s\r\n", failure.c_str());
+    diagnostics.report({common::Severity::Error, {}, -1, failure, {}});
     return kExitFailure;
 }

@@ -11,6 +11,7 @@ up on this machine.
 """
 import os
 import random
+import re
 import resource
 import shutil
 import subprocess
@@ -206,10 +207,14 @@ def main():
             failures.append(f"last console line {last!r}, expected {expected_line!r}")
         if expected_line is None and out:
             failures.append(f"expected no console output, got {out!r}")
-        if expected_error and expected_error[0] not in run.stderr.decode("latin-1"):
-            failures.append(f"standard error {run.stderr!r} lacks {expected_error[0]!r}")
-        if not expected_error and run.stderr:
-            failures.append(f"standard error is not empty: {run.stderr!r}")
+        errors = run.stderr.decode("latin-1")
+        if expected_error and expected_error[0] not in errors:
+            failures.append(f"standard error {errors!r} lacks {expected_error[0]!r}")
+        if not expected_error and expected_status == 0 and errors:
+            failures.append(f"standard error is not empty: {errors!r}")
+        # A failure names its file (and line, where it has one) on standard error.
+        if expected_status != 0 and not re.match(r"[^:\n]+(:\d+)?: error: ", errors):
+            failures.append(f"standard error does not begin with a '<file>: error:' line: {errors!r}")
         exists = os.path.exists(output)
         content = open(output, "rb").read() if exists else None
         if fate == "absent" and exists:

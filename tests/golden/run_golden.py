@@ -5,13 +5,15 @@ A case folder holds:
   args      the program's arguments, one per line (may be absent: no arguments)
   in/       files copied into an empty working directory before the run
   stdout    the expected standard output, byte for byte
+  stderr    the expected standard error (the diagnostics); absent: it must be empty
   status    the expected exit status as a decimal number (e.g. 0, 1, 254)
   out/      files that must exist after the run with exactly these bytes
   absent    names (one per line) that must not exist after the run
 Any other file that appears in the working directory fails the case.
 
 With UPDATE_GOLDEN=1 the expected stdout, status and out/ files are rewritten
-from the run instead (out/ only for names already listed there). Read the diff
+from the run instead (out/ only for names already listed there; stderr only
+when the run wrote any). Read the diff
 through tools/ dumps before committing such a change.
 """
 import os
@@ -56,8 +58,16 @@ def main() -> int:
         if run.stdout != expected_stdout:
             failures.append("stdout: " + first_difference(expected_stdout, run.stdout)
                             + "\n--- got ---\n" + run.stdout.decode("latin-1"))
-        if run.stderr:
-            failures.append("stderr is not empty: " + run.stderr.decode("latin-1"))
+        stderr_file = case / "stderr"
+        if update:
+            if run.stderr:
+                stderr_file.write_bytes(run.stderr)
+            elif stderr_file.exists():
+                stderr_file.unlink()
+        expected_stderr = stderr_file.read_bytes() if stderr_file.exists() else b""
+        if run.stderr != expected_stderr:
+            failures.append("stderr: " + first_difference(expected_stderr, run.stderr)
+                            + "\n--- got ---\n" + run.stderr.decode("latin-1"))
 
         out_dir = case / "out"
         if out_dir.is_dir():

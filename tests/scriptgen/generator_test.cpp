@@ -82,8 +82,8 @@ protected:
     // Runs the tool with `parameters` after the program name.
     int run(std::vector<const char*> parameters) {
         parameters.insert(parameters.begin(), "SCENE2DKS");
-        return scriptgen::run(static_cast<int>(parameters.size()), parameters.data(), console_.file(),
-                              diagnostics_.file());
+        common::Diagnostics diagnostics(diagnostics_.file());
+        return scriptgen::run(static_cast<int>(parameters.size()), parameters.data(), console_.file(), diagnostics);
     }
     std::string printed() { return console_.text(); }
 

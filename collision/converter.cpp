@@ -96,6 +96,13 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
         throw error;
     }
 
+    if (formatFor(settings.version) == HxmFormat::HeaderOnly) {
+        char version[16];
+        std::snprintf(version, sizeof version, "%X", static_cast<unsigned>(settings.version));
+        diagnostics.warning(outputName, -1, {},
+                            std::string("version ") + version +
+                                " writes only the file header, no brushes (format 1 is 101, format 2 is 200 and above)");
+    }
     std::optional<std::vector<std::uint8_t>> bytes;
     try {
         bytes = convertScene(reader, settings, out);

@@ -40,6 +40,7 @@ struct SceneMaterial {
 
 struct SceneNode {
     std::string name;
+    long line = -1;  // the line of its *NODE_NAME, for messages
     Vec3f position;
     // Row-major 4x4: rotation in the upper 3x3, row 3 = (0, 0, 0, 1).
     std::array<float, 16> matrix{};
@@ -71,6 +72,19 @@ struct SceneLight : SceneNode {
     std::int32_t useLight = 0;
 };
 
+// An object whose lookups read past its end into the next objects (a keyword
+// it lacks), which the object pass then never saw.
+struct ObjectOverrun {
+    std::string object;   // whose lookups ran on
+    std::string keyword;  // the first lookup that ran past the object's end
+    long line = -1;       // where it crossed into the next object
+    struct Passed {
+        std::string name;
+        long line = -1;
+    };
+    std::vector<Passed> passed;  // the objects read past, by their *NODE_NAME lines
+};
+
 struct Scene {
     std::vector<SceneMaterial> materials;
     // One entry per top-level material: indices into materials.
@@ -79,6 +93,7 @@ struct Scene {
     std::vector<SceneNode> cameras;
     std::vector<SceneLight> lights;
     std::vector<SceneNode> helpers;
+    std::vector<ObjectOverrun> overruns;
 };
 
 // First record whose name equals `name` ignoring ASCII letter case.

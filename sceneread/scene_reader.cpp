@@ -209,26 +209,42 @@ void AseReader::readObjects() {
     std::fputs("Loading objects...\n", out_);
     while (parser_.readLine() == 0) {
         const std::string_view line = parser_.currentLine();
-        if (keywordPosition(line, "*GEOMOBJECT") >= 0) {
+        const bool geometry = keywordPosition(line, "*GEOMOBJECT") >= 0;
+        const bool light = !geometry && keywordPosition(line, "*LIGHTOBJECT") >= 0;
+        const bool camera = !geometry && !light && keywordPosition(line, "*CAMERAOBJECT") >= 0;
+        const bool helper = !geometry && !light && !camera && keywordPosition(line, "*HELPEROBJECT") >= 0;
+        if (!geometry && !light && !camera && !helper) continue;
+        parser_.beginObject(false);
+        const SceneNode* node = nullptr;
+        if (geometry) {
             readGeometryObject();
-        } else if (keywordPosition(line, "*LIGHTOBJECT") >= 0) {
+            node = &scene_.geometryObjects.back();
+        } else if (light) {
             scene_.lights.emplace_back();
             readNodeTransform(scene_.lights.back());
             auto useLight = parser_.findEntry("*LIGHT_USELIGHT");
             scene_.lights.back().useLight = useLight ? common::atoiC(*useLight) : 0;
-        } else if (keywordPosition(line, "*CAMERAOBJECT") >= 0) {
-            scene_.cameras.emplace_back();
-            readNodeTransform(scene_.cameras.back());
-        } else if (keywordPosition(line, "*HELPEROBJECT") >= 0) {
-            scene_.helpers.emplace_back();
-            readNodeTransform(scene_.helpers.back());
+            node = &scene_.lights.back();
+        } else {
+            std::vector<SceneNode>& nodes = camera ? scene_.cameras : scene_.helpers;
+            nodes.emplace_back();
+            readNodeTransform(nodes.back());
+            node = &nodes.back();
+        }
+        if (auto crossing = parser_.endObject()) {
+            ObjectOverrun overrun{node->name, std::move(crossing->keyword), crossing->line, {}};
+            for (auto& passed : crossing->passedNames) overrun.passed.push_back({std::move(passed.name), passed.line});
+            scene_.overruns.push_back(std::move(overrun));
         }
     }
     std::fputs("Seems that we've reached the end of file...\n", out_);
 }
 
 void AseReader::readNodeTransform(SceneNode& node) {
-    if (auto nodeName = parser_.findWord("*NODE_NAME")) node.name = name(*nodeName);
+    if (auto nodeName = parser_.findWord("*NODE_NAME")) {
+        node.name = name(*nodeName);
+        node.line = parser_.lineNumber();
+    }
     std::fprintf(out_, "Node name = %s\n", node.name.c_str());
 
     float a[3], b[3], c[3], p[3], axis[3], angle = 0;

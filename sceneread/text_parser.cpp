@@ -156,8 +156,52 @@ void TextParser::fill(size_t bytes) {
     }
 }
 
+bool startsObject(std::string_view line) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos || line[start] != '*') return false;
+    const size_t end = line.find(' ', start);
+    const std::string_view word = line.substr(start, end == std::string_view::npos ? end : end - start);
+    return word.size() > 7 && word.ends_with("OBJECT");
+}
+
+void TextParser::beginObject(bool stopAtNextObject) {
+    watching_ = true;
+    stopAtNextObject_ = stopAtNextObject;
+    crossing_ = {};
+}
+
+std::optional<TextParser::Crossing> TextParser::endObject() {
+    watching_ = false;
+    std::optional<Crossing> crossing;
+    if (crossing_.line >= 0) crossing = std::move(crossing_);
+    crossing_ = {};
+    return crossing;
+}
+
+bool TextParser::passLine(std::string_view keyword) {
+    if (!watching_) return true;
+    if (crossing_.line < 0) {
+        if (!startsObject(line_)) return true;
+        if (stopAtNextObject_) {
+            replay_ = true;
+            return false;
+        }
+        crossing_.line = lineNumber_;
+        crossing_.keyword = keyword;
+    }
+    // Past the object's end: collect the names of the objects being passed.
+    if (auto name = wordAfter(line_, "*NODE_NAME"); name && !name->empty())
+        if (crossing_.passedNames.empty() || crossing_.passedNames.back().name != *name)
+            crossing_.passedNames.push_back({std::string(*name), lineNumber_});
+    return true;
+}
+
 int TextParser::readLine() {
     if (!loaded_) return -1;
+    if (replay_) {
+        replay_ = false;
+        return 0;
+    }
     line_.clear();
     // Enough for the longest line, its line end and the byte after it.
     fill(kMaxLineBytes + 2);
@@ -189,19 +233,19 @@ int TextParser::readLine() {
 }
 
 std::optional<std::string_view> TextParser::findValue(std::string_view keyword) {
-    while (readLine() == 0)
+    while (readLine() == 0 && passLine(keyword))
         if (auto rest = restAfter(line_, keyword)) return rest;
     return std::nullopt;
 }
 
 std::optional<std::string_view> TextParser::findWord(std::string_view keyword) {
-    while (readLine() == 0)
+    while (readLine() == 0 && passLine(keyword))
         if (auto word = wordAfter(line_, keyword)) return word;
     return std::nullopt;
 }
 
 std::optional<std::string_view> TextParser::findEntry(std::string_view keyword) {
-    while (readLine() == 0) {
+    while (readLine() == 0 && passLine(keyword)) {
         const std::string_view first = wordAt(line_, 1);
         if (first.size() == keyword.size() && equalsIgnoreCase(first, keyword)) {
             const std::string_view second = wordAt(line_, 2);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/ascii.h"
 #include "common/file_loader.h"
@@ -36,6 +37,9 @@ std::optional<std::string_view> restAfter(std::string_view line, std::string_vie
 std::string_view wordAt(std::string_view line, size_t n);
 size_t countWords(std::string_view line);
 bool closesBlock(std::string_view line);
+// True when the line starts a top-level object of an ASE file: its first word
+// is a keyword ending in OBJECT (*GEOMOBJECT, *CAMERAOBJECT, *LIGHTOBJECT, ...).
+bool startsObject(std::string_view line);
 // The part after the last backslash (a trailing double quote dropped), or the
 // whole path when it has no backslash.
 std::string_view stripDirectory(std::string_view path);
@@ -86,8 +90,28 @@ public:
     // Word 2 of the next line whose word 1 equals the keyword ignoring case.
     std::optional<std::string_view> findEntry(std::string_view keyword);
 
+    // Object boundaries. Between beginObject and endObject the lookups watch
+    // for a line that starts another top-level object (its first word is a
+    // keyword ending in OBJECT: *GEOMOBJECT, *CAMERAOBJECT, ...). With
+    // `stopAtNextObject` a lookup ends there, unanswered, and the next
+    // readLine hands out that line again; otherwise the lookup reads on, as
+    // the format always has, and endObject tells where it crossed.
+    struct PassedName {
+        std::string name;
+        long line = -1;
+    };
+    struct Crossing {
+        long line = -1;                       // the line that starts the next object
+        std::string keyword;                  // what the lookup that crossed was looking for
+        std::vector<PassedName> passedNames;  // *NODE_NAME lines read past the crossing
+    };
+    void beginObject(bool stopAtNextObject);
+    std::optional<Crossing> endObject();
+
 private:
     TextParser() = default;
+    // False when a lookup must stop at the current line (see beginObject).
+    bool passLine(std::string_view keyword);
     // Makes at least `bytes` bytes available from begin_, unless the file ends.
     void fill(size_t bytes);
 
@@ -105,6 +129,8 @@ private:
     long lineNumber_ = 0;
     bool loaded_ = false;
     bool quotesAsBlanks_ = false;
+    bool watching_ = false, stopAtNextObject_ = false, replay_ = false;
+    Crossing crossing_;
     std::string line_;
 };
 

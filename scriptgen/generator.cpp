@@ -6,6 +6,7 @@
 
 #include "common/ascii.h"
 #include "common/atomic_file.h"
+#include "common/dks_keywords.h"
 #include "common/file_loader.h"
 #include "common/input_error.h"
 #include "scriptgen/scene_scan.h"
@@ -105,6 +106,10 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
         fail("Error: the script " + scriptName + " would replace the ASE file", aseName);
     const std::vector<Element> elements = scanScene(scene.bytes, options.writeParents);
     warnAboutBlanks(aseName, elements, diagnostics);
+    if (options.lodCount > common::dks::kMaxLods)
+        diagnostics.warning(scriptName, -1, {},
+                            "/L:" + std::to_string(options.lodCount) + " asks for more LODs than DKS2VKM reads (at most " +
+                                std::to_string(common::dks::kMaxLods) + "); the script will not convert");
 
     const std::string text = buildScript({parameterCount, aseName, options.lodCount, options.gibNames}, elements);
     if (const std::string failure = common::replaceFile(scriptName, text); !failure.empty())

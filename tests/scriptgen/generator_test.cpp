@@ -118,6 +118,17 @@ TEST_F(Run, WritesNamesWithBlanksWholeAndWarnsAboutEach) {
               diagnostics_.text());
 }
 
+TEST_F(Run, WarnsAboutMoreLodsThanTheConverterReads) {
+    const std::string ase = dir_.file("scene.ase");
+    std::ofstream(ase, std::ios::binary) << kScene;
+    EXPECT_EQ(0, run({ase.c_str(), "/L:16"}));
+    EXPECT_EQ("", diagnostics_.text());
+    EXPECT_EQ(0, run({ase.c_str(), "/L:17"}));
+    EXPECT_EQ(dir_.file("scene.dks") + ": warning: /L:17 asks for more LODs than DKS2VKM reads (at most 16); the "
+                                       "script will not convert\n",
+              diagnostics_.text());
+}
+
 TEST_F(Run, RefusesAScriptNameThatIsTheAseFileUnderAnotherName) {
     const std::string ase = dir_.file("scene.ase");
     std::ofstream(ase, std::ios::binary) << kScene;

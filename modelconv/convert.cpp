@@ -8,11 +8,18 @@ namespace modelconv {
 
 using sceneread::reportError;
 
-sceneread::SceneMaterial convertMaterial(const sceneread::SceneMaterial& material) {
-    sceneread::SceneMaterial converted = material;
+ModelMaterial convertMaterial(const sceneread::SceneMaterial& material) {
+    ModelMaterial converted;
+    converted.name = material.name;
+    converted.diffuse = material.diffuse;
     converted.diffuse.a = 255;
+    converted.specular = material.specular;
     converted.specular.a = 255;
     converted.shine = static_cast<float>((1.0 - static_cast<double>(material.shine)) * 100.0);
+    converted.opacity = material.opacity;
+    converted.twoSided = material.twoSided;
+    converted.selfIllum = material.selfIllum;
+    converted.bitmap = material.bitmap;
     return converted;
 }
 
@@ -46,7 +53,7 @@ Element createElement(const ElementDefinition& definition, const sceneread::Scen
         }
     }
     if (node == nullptr) reportError(-1, "Can't find %s in lod 0", nodeName.c_str());
-    ModelElement& record = common(element);
+    ModelElement& record = elementRecord(element);
     record.sourceNode = node;
     record.name = definition.name;
     record.type = definition.type;
@@ -56,7 +63,7 @@ Element createElement(const ElementDefinition& definition, const sceneread::Scen
 // First element whose name equals `parentName` ignoring case; -1 for none.
 std::int32_t findParent(const std::vector<Element>& elements, const std::string& parentName) {
     for (size_t j = 0; j < elements.size(); ++j)
-        if (sceneread::equalsIgnoreCase(common(elements[j]).name, parentName)) return static_cast<std::int32_t>(j);
+        if (sceneread::equalsIgnoreCase(elementRecord(elements[j]).name, parentName)) return static_cast<std::int32_t>(j);
     return -1;
 }
 
@@ -71,12 +78,12 @@ void rejectParentLoops(const std::vector<Element>& elements) {
         while (marks[at] == Mark::Unseen) {
             marks[at] = Mark::OnPath;
             path.push_back(at);
-            const std::int32_t parent = common(elements[at]).parent;
+            const std::int32_t parent = elementRecord(elements[at]).parent;
             if (parent < 0) break;
             at = static_cast<size_t>(parent);
             if (marks[at] == Mark::OnPath)
                 reportError(-1, "Element %s is its own ancestor: the PARENT lines form a loop!",
-                            common(elements[at]).name.c_str());
+                            elementRecord(elements[at]).name.c_str());
         }
         for (size_t p : path) marks[p] = Mark::Done;
     }
@@ -125,12 +132,12 @@ void buildElements(const ModelDefinition& definition, ConvertedModel& model) {
     for (const ElementDefinition& element : definition.elements)
         model.elements.push_back(createElement(element, scene, model.lodCount));
     for (size_t i = 0; i < model.elements.size(); ++i)
-        common(model.elements[i]).parent = findParent(model.elements, definition.elements[i].parent);
+        elementRecord(model.elements[i]).parent = findParent(model.elements, definition.elements[i].parent);
     rejectParentLoops(model.elements);
     for (Element& element : model.elements) {
-        ModelElement& record = common(element);
+        ModelElement& record = elementRecord(element);
         const sceneread::SceneNode* parent =
-            record.parent < 0 ? nullptr : common(model.elements[static_cast<size_t>(record.parent)]).sourceNode;
+            record.parent < 0 ? nullptr : elementRecord(model.elements[static_cast<size_t>(record.parent)]).sourceNode;
         placeInParent(record, parent);
     }
 }
@@ -144,13 +151,14 @@ void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE
     for (size_t lod = 0; lod < definition.scenes.size(); ++lod) {
         std::fprintf(out, "Converting lod %d...\n", static_cast<int>(lod));
         const sceneread::Scene& scene = definition.scenes[lod];
-        const auto base = static_cast<std::int32_t>(model.materials.size());
+        const auto firstMaterial = static_cast<std::int32_t>(model.materials.size());
         for (const sceneread::SceneMaterial& material : scene.materials)
             model.materials.push_back(convertMaterial(material));
         if (lod == 0) buildElements(definition, model);
         for (size_t i = 0; i < model.elements.size(); ++i)
             if (auto* mesh = std::get_if<MeshElement>(&model.elements[i]))
-                convertMeshLod(*mesh, static_cast<int>(lod), definition.elements[i].definitions[lod], scene, base, out);
+                convertMeshLod(*mesh, static_cast<int>(lod), definition.elements[i].definitions[lod], scene, firstMaterial,
+                               out);
     }
 }
 

@@ -19,6 +19,6 @@ void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE
 
 // A scene material as the model stores it: colours with alpha 255 and the
 // shine turned into (1 - shine) x 100.
-sceneread::SceneMaterial convertMaterial(const sceneread::SceneMaterial& material);
+ModelMaterial convertMaterial(const sceneread::SceneMaterial& material);
 
 }  // namespace modelconv

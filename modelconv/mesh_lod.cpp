@@ -393,7 +393,7 @@ private:
 }  // namespace
 
 void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, const sceneread::Scene& scene,
-                    std::int32_t base, std::FILE* out) {
+                    std::int32_t firstMaterial, std::FILE* out) {
     std::fprintf(out, "Converting mesh %s", element.name.c_str());
     const GeometryObject* object = sceneread::findGeometryObject(scene, objectName);
     if (object == nullptr || object->vertices.empty() || object->faces.empty()) {
@@ -431,7 +431,7 @@ void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, 
     }
     if (lod == 0) {
         solver.build();
-        element.sphereCenter = {static_cast<float>(solver.centre()[0]), static_cast<float>(solver.centre()[1]),
+        element.sphereCentre = {static_cast<float>(solver.centre()[0]), static_cast<float>(solver.centre()[1]),
                                 static_cast<float>(solver.centre()[2])};
         element.sphereRadius = static_cast<float>(solver.radius());
         element.originRadius = result.radius;
@@ -447,7 +447,7 @@ void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, 
     std::vector<std::int32_t> ids(object->faces.size());
     for (size_t i = 0; i < ids.size(); ++i) {
         const auto id = static_cast<std::uint32_t>(object->faces[i].materialId);
-        ids[i] = group[id < group.size() ? id : 0] + base;
+        ids[i] = group[id < group.size() ? id : 0] + firstMaterial;
     }
     const std::vector<std::uint32_t> order = selectionSortOrder(ids);
     auto faceAt = [&](size_t k) -> const SceneFace& { return object->faces[order[k]]; };
@@ -494,7 +494,8 @@ void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, 
         for (size_t k = start; k < end; ++k) {
             if (k % 50 == 0) std::fputc('.', out);
             const SceneFace& f = faceAt(k);
-            // Corners in reverse: c, b, a.
+            // The scene reader turns the scene y-up by exchanging y and z,
+            // which mirrors the mesh, so the winding flips: c, b, a.
             const std::int32_t vertex[3] = {f.c, f.b, f.a};
             const std::int32_t uv[3] = {f.tc, f.tb, f.ta};
             const std::int32_t colour[3] = {f.colourC, f.colourB, f.colourA};

@@ -17,10 +17,11 @@ namespace modelconv {
 
 // Reads the scene without changing it, so two elements naming one object both
 // convert from the same data. Prints "Converting mesh <name>", the progress
-// dots and line ends (or ": not found\n") to `out`. Throws InputError when the
+// dots and line ends (or ": not found\n") to `out`. `firstMaterial` is the
+// model-wide number of the LOD's first material. Throws InputError when the
 // object's material reference names no usable material group.
 void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, const sceneread::Scene& scene,
-                    std::int32_t base, std::FILE* out);
+                    std::int32_t firstMaterial, std::FILE* out);
 
 // The order in which a selection sort that swaps whole faces (smallest id
 // first, earliest position on ties) leaves the faces: result[k] is the

@@ -51,7 +51,7 @@ void writeFloats(common::ByteWriter& w, const float* values, size_t n) {
     for (size_t i = 0; i < n; ++i) w.f32(values[i]);
 }
 
-void writeMaterial(common::ByteWriter& w, const sceneread::SceneMaterial& m) {
+void writeMaterial(common::ByteWriter& w, const ModelMaterial& m) {
     w.text(m.name, 256);
     for (std::uint8_t c : {m.diffuse.r, m.diffuse.g, m.diffuse.b, m.specular.r, m.specular.g, m.specular.b}) w.u8(c);
     w.zeros(2);
@@ -73,7 +73,7 @@ void writeElementRecord(common::ByteWriter& w, const ModelElement& e) {
     writeFloats(w, e.localRotation.data(), 4);
     writeFloats(w, e.worldRotation.data(), 4);
     w.f32(e.originRadius);
-    writeFloats(w, e.sphereCenter.data(), 3);
+    writeFloats(w, e.sphereCentre.data(), 3);
     w.f32(e.sphereRadius);
 }
 
@@ -136,11 +136,11 @@ std::vector<std::uint8_t> ConvertedModel::bytes() const {
     const size_t materialStart = w.size();
     const std::uint32_t materialSize = field(std::uint64_t{kMaterialRecord} * materials.size(), "The material list");
     w.chunk(1, materialSize);
-    for (const sceneread::SceneMaterial& material : materials) writeMaterial(w, material);
+    for (const ModelMaterial& material : materials) writeMaterial(w, material);
     checkChunk(w, materialStart, materialSize);
 
     for (const Element& element : elements) {
-        const ModelElement& record = common(element);
+        const ModelElement& record = elementRecord(element);
         const size_t start = w.size();
         const std::uint32_t size = field(elementChunkSize(element), "Element " + record.name);
         w.chunk(2, size);

@@ -82,7 +82,7 @@ std::string errorOf(const ModelDefinition& definition) {
     return "no error";
 }
 
-const modelconv::ModelElement& element(const Outcome& run, size_t i) { return modelconv::common(run.model.elements[i]); }
+const modelconv::ModelElement& element(const Outcome& run, size_t i) { return modelconv::elementRecord(run.model.elements[i]); }
 
 TEST(Convert, PlacesARootElementAtItsWorldFrame) {
     ModelDefinition d;

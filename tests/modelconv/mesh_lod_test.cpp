@@ -54,10 +54,10 @@ struct Converted {
     std::string printed;
 };
 
-Converted convertFast(const Scene& scene, int lod = 0, std::int32_t base = 0) {
+Converted convertFast(const Scene& scene, int lod = 0, std::int32_t firstMaterial = 0) {
     Converted c{element(&scene.geometryObjects[0], static_cast<size_t>(lod) + 1), ""};
     testsupport::CapturedOutput out;
-    modelconv::convertMeshLod(c.element, lod, scene.geometryObjects[0].name, scene, base, out.file());
+    modelconv::convertMeshLod(c.element, lod, scene.geometryObjects[0].name, scene, firstMaterial, out.file());
     c.printed = out.text();
     return c;
 }

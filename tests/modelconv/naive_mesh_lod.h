@@ -25,7 +25,7 @@ using sceneread::SceneFace;
 using sceneread::Vec3f;
 
 inline void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, const sceneread::Scene& scene,
-                           std::int32_t base, std::FILE* out) {
+                           std::int32_t firstMaterial, std::FILE* out) {
     std::fprintf(out, "Converting mesh %s", element.name.c_str());
     const sceneread::GeometryObject* found = sceneread::findGeometryObject(scene, objectName);
     if (found == nullptr || found->vertices.empty() || found->faces.empty()) {
@@ -57,7 +57,7 @@ inline void convertMeshLod(MeshElement& element, int lod, std::string_view objec
     }
     if (lod == 0) {
         solver.build();
-        element.sphereCenter = {static_cast<float>(solver.centre()[0]), static_cast<float>(solver.centre()[1]),
+        element.sphereCentre = {static_cast<float>(solver.centre()[0]), static_cast<float>(solver.centre()[1]),
                                 static_cast<float>(solver.centre()[2])};
         element.sphereRadius = static_cast<float>(std::sqrt(solver.squaredRadius()));
         element.originRadius = r.radius;
@@ -67,7 +67,7 @@ inline void convertMeshLod(MeshElement& element, int lod, std::string_view objec
     for (SceneFace& f : object.faces) {
         std::int32_t m = f.materialId;
         if (static_cast<std::uint32_t>(m) >= list.size()) m = 0;
-        f.materialId = list[static_cast<size_t>(m)] + base;
+        f.materialId = list[static_cast<size_t>(m)] + firstMaterial;
     }
     auto& faces = object.faces;
     for (size_t i = 0; i < faces.size(); ++i) {

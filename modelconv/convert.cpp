@@ -1,8 +1,8 @@
 #include "modelconv/convert.h"
 
 #include "modelconv/mesh_lod.h"
+#include "modelconv/name_index.h"
 #include "sceneread/report_error.h"
-#include "sceneread/text_parser.h"
 
 namespace modelconv {
 
@@ -27,7 +27,16 @@ namespace {
 
 constexpr std::array<float, 16> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-Element createElement(const ElementDefinition& definition, const sceneread::Scene& scene, std::uint32_t lodCount) {
+// The name lookups in LOD 0's scene, each index built once.
+struct SceneIndex {
+    SceneIndex(const sceneread::Scene& lodZero, const NameIndex& meshIndex)
+        : scene(lodZero), meshes(meshIndex), cameras(lodZero.cameras), lights(lodZero.lights) {}
+    const sceneread::Scene& scene;
+    const NameIndex& meshes;
+    NameIndex cameras, lights;
+};
+
+Element createElement(const ElementDefinition& definition, const SceneIndex& index, std::uint32_t lodCount) {
     const std::string& nodeName = definition.definitions[0];
     const sceneread::SceneNode* node = nullptr;
     Element element;
@@ -35,16 +44,16 @@ Element createElement(const ElementDefinition& definition, const sceneread::Scen
         case ElementType::Mesh: {
             MeshElement mesh;
             mesh.lods.resize(lodCount);
-            node = sceneread::findGeometryObject(scene, nodeName);
+            node = index.meshes.find(index.scene.geometryObjects, nodeName);
             element = std::move(mesh);
             break;
         }
         case ElementType::Camera:
-            node = sceneread::findCamera(scene, nodeName);
+            node = index.cameras.find(index.scene.cameras, nodeName);
             element = ModelElement{};
             break;
         case ElementType::OmniLight: {
-            const sceneread::SceneLight* light = sceneread::findLight(scene, nodeName);
+            const sceneread::SceneLight* light = index.lights.find(index.scene.lights, nodeName);
             LightElement lightElement;
             if (light) lightElement.useLight = light->useLight;
             node = light;
@@ -58,13 +67,6 @@ Element createElement(const ElementDefinition& definition, const sceneread::Scen
     record.name = definition.name;
     record.type = definition.type;
     return element;
-}
-
-// First element whose name equals `parentName` ignoring case; -1 for none.
-std::int32_t findParent(const std::vector<Element>& elements, const std::string& parentName) {
-    for (size_t j = 0; j < elements.size(); ++j)
-        if (sceneread::equalsIgnoreCase(elementRecord(elements[j]).name, parentName)) return static_cast<std::int32_t>(j);
-    return -1;
 }
 
 // A loop in the parent chain would make a hierarchy that no reader can walk.
@@ -126,13 +128,17 @@ void placeInParent(ModelElement& element, const sceneread::SceneNode* parent) {
                              static_cast<float>(w1 * w2 - x1 * x2 - y1 * y2 - z1 * z2)};
 }
 
-void buildElements(const ModelDefinition& definition, ConvertedModel& model) {
-    const sceneread::Scene& scene = definition.scenes[0];
+void buildElements(const ModelDefinition& definition, const NameIndex& meshes, ConvertedModel& model) {
+    const SceneIndex index(definition.scenes[0], meshes);
     model.elements.reserve(definition.elements.size());
     for (const ElementDefinition& element : definition.elements)
-        model.elements.push_back(createElement(element, scene, model.lodCount));
-    for (size_t i = 0; i < model.elements.size(); ++i)
-        elementRecord(model.elements[i]).parent = findParent(model.elements, definition.elements[i].parent);
+        model.elements.push_back(createElement(element, index, model.lodCount));
+    // A PARENT line names the first element of that name, ignoring case.
+    const NameIndex parents(definition.elements);
+    for (size_t i = 0; i < model.elements.size(); ++i) {
+        const std::optional<size_t> parent = parents.find(definition.elements[i].parent);
+        elementRecord(model.elements[i]).parent = parent ? static_cast<std::int32_t>(*parent) : -1;
+    }
     rejectParentLoops(model.elements);
     for (Element& element : model.elements) {
         ModelElement& record = elementRecord(element);
@@ -154,11 +160,13 @@ void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE
         const auto firstMaterial = static_cast<std::int32_t>(model.materials.size());
         for (const sceneread::SceneMaterial& material : scene.materials)
             model.materials.push_back(convertMaterial(material));
-        if (lod == 0) buildElements(definition, model);
+        const NameIndex meshes(scene.geometryObjects);
+        if (lod == 0) buildElements(definition, meshes, model);
         for (size_t i = 0; i < model.elements.size(); ++i)
             if (auto* mesh = std::get_if<MeshElement>(&model.elements[i]))
-                convertMeshLod(*mesh, static_cast<int>(lod), definition.elements[i].definitions[lod], scene, firstMaterial,
-                               out);
+                convertMeshLod(*mesh, static_cast<int>(lod),
+                               meshes.find(scene.geometryObjects, definition.elements[i].definitions[lod]), scene,
+                               firstMaterial, out);
     }
 }
 

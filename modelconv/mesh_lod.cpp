@@ -392,10 +392,9 @@ private:
 
 }  // namespace
 
-void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, const sceneread::Scene& scene,
+void convertMeshLod(MeshElement& element, int lod, const GeometryObject* object, const sceneread::Scene& scene,
                     std::int32_t firstMaterial, std::FILE* out) {
     std::fprintf(out, "Converting mesh %s", element.name.c_str());
-    const GeometryObject* object = sceneread::findGeometryObject(scene, objectName);
     if (object == nullptr || object->vertices.empty() || object->faces.empty()) {
         std::fputs(": not found\n", out);
         return;

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string_view>
 #include <vector>
 
 #include "modelconv/converted_model.h"
@@ -15,12 +14,13 @@
 
 namespace modelconv {
 
+// `object` is the LOD's geometry object the element names, nullptr for none.
 // Reads the scene without changing it, so two elements naming one object both
 // convert from the same data. Prints "Converting mesh <name>", the progress
 // dots and line ends (or ": not found\n") to `out`. `firstMaterial` is the
 // model-wide number of the LOD's first material. Throws InputError when the
 // object's material reference names no usable material group.
-void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, const sceneread::Scene& scene,
+void convertMeshLod(MeshElement& element, int lod, const sceneread::GeometryObject* object, const sceneread::Scene& scene,
                     std::int32_t firstMaterial, std::FILE* out);
 
 // The order in which a selection sort that swaps whole faces (smallest id

@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "modelconv/name_index.h"
 #include "sceneread/report_error.h"
 #include "tests/test_support.h"
 
@@ -192,6 +194,35 @@ TEST(Convert, ConvertsTwoElementsNamingOneObjectFromTheSameData) {
         EXPECT_EQ(0, std::memcmp(&first.lods[0].vertices[v], &second.lods[0].vertices[v], sizeof(modelconv::ModelVertex)));
     EXPECT_EQ(first.sphereRadius, second.sphereRadius);
     EXPECT_EQ(1, first.lods[0].indexStream[0]);
+}
+
+// The hashed lookups must pick what the literal scans (sceneread's find
+// functions) pick: the first name equal ignoring ASCII case only.
+TEST(NameIndex, FindsTheFirstNameEqualIgnoringAsciiCaseLikeTheLiteralScan) {
+    Scene scene;
+    for (const char* name : {"Hull", "hull", "HULL", "gun_2", "", "\xC3\x84", "\xC3\xA4", "x y "})
+        scene.cameras.push_back(node<sceneread::SceneNode>(name, 0, {}));
+    const modelconv::NameIndex index(scene.cameras);
+    for (const char* query : {"hull", "HULL", "hUlL", "Hull ", "GUN_2", "gun_2", "", "\xC3\x84", "\xC3\xA4",
+                              "\xC3\xA4 ", "X Y ", "x y", "missing"})
+        EXPECT_EQ(sceneread::findCamera(scene, query), index.find(scene.cameras, query)) << query;
+    EXPECT_EQ(&scene.cameras[0], index.find(scene.cameras, "hULL"));
+
+    std::mt19937 random(3);
+    auto name = [&] {
+        std::string text(random() % 4, ' ');
+        for (char& c : text) c = "aAbB_@`"[random() % 7];  // '@' and '`' border the letters
+        return text;
+    };
+    for (int trial = 0; trial < 50; ++trial) {
+        Scene names;
+        for (int i = 0; i < 40; ++i) names.lights.push_back(node<sceneread::SceneLight>(name(), 0, {}));
+        const modelconv::NameIndex lights(names.lights);
+        for (int q = 0; q < 40; ++q) {
+            const std::string query = name();
+            ASSERT_EQ(sceneread::findLight(names, query), lights.find(names.lights, query)) << trial << " " << query;
+        }
+    }
 }
 
 TEST(Convert, ReportsMissingNodesParentLoopsAndElementsWithoutLods) {

@@ -57,7 +57,7 @@ struct Converted {
 Converted convertFast(const Scene& scene, int lod = 0, std::int32_t firstMaterial = 0) {
     Converted c{element(&scene.geometryObjects[0], static_cast<size_t>(lod) + 1), ""};
     testsupport::CapturedOutput out;
-    modelconv::convertMeshLod(c.element, lod, scene.geometryObjects[0].name, scene, firstMaterial, out.file());
+    modelconv::convertMeshLod(c.element, lod, &scene.geometryObjects[0], scene, firstMaterial, out.file());
     c.printed = out.text();
     return c;
 }
@@ -167,8 +167,8 @@ TEST(ConvertMeshLod, LeavesTheLodEmptyForAMissingOrEmptyMesh) {
     scene.geometryObjects.push_back(object("m", {{0, 0, 0}}, {}));
     MeshElement e = element(&scene.geometryObjects[0]);
     testsupport::CapturedOutput out;
-    modelconv::convertMeshLod(e, 0, "m", scene, 0, out.file());
-    modelconv::convertMeshLod(e, 0, "other", scene, 0, out.file());
+    modelconv::convertMeshLod(e, 0, &scene.geometryObjects[0], scene, 0, out.file());
+    modelconv::convertMeshLod(e, 0, nullptr, scene, 0, out.file());
     EXPECT_EQ("Converting mesh mesh: not found\nConverting mesh mesh: not found\n", out.text());
     EXPECT_TRUE(e.lods[0].vertices.empty());
     EXPECT_TRUE(e.lods[0].indexStream.empty());
@@ -257,7 +257,7 @@ TEST(ConvertMeshLod, MatchesTheLiteralAlgorithmByteForByteOnRandomMeshes) {
         Converted slow{element(&scene.geometryObjects[0], 2), ""};
         {
             testsupport::CapturedOutput out;
-            modelconv::convertMeshLod(fast.element, lod, "RANDOM", scene, base, out.file());
+            modelconv::convertMeshLod(fast.element, lod, &scene.geometryObjects[0], scene, base, out.file());
             fast.printed = out.text();
         }
         {
@@ -287,7 +287,7 @@ TEST(ConvertMeshLod, MatchesTheLiteralAlgorithmOnNanPositionsAndLargeMeshes) {
         }
     MeshElement fast = element(&o), slow = element(&o);
     testsupport::CapturedOutput a, b;
-    modelconv::convertMeshLod(fast, 0, "random", scene, 0, a.file());
+    modelconv::convertMeshLod(fast, 0, &o, scene, 0, a.file());
     naive::convertMeshLod(slow, 0, "random", scene, 0, b.file());
     EXPECT_EQ(b.text(), a.text());
     EXPECT_EQ(fileBytes(slow), fileBytes(fast));
@@ -322,7 +322,7 @@ TEST(ConvertMeshLod, MatchesTheLiteralAlgorithmOnFansAndCollapsedMeshes) {
         scene.geometryObjects.push_back(o);
         MeshElement fast = element(&scene.geometryObjects[0]), slow = element(&scene.geometryObjects[0]);
         testsupport::CapturedOutput a, b;
-        modelconv::convertMeshLod(fast, 0, "m", scene, 0, a.file());
+        modelconv::convertMeshLod(fast, 0, &scene.geometryObjects[0], scene, 0, a.file());
         naive::convertMeshLod(slow, 0, "m", scene, 0, b.file());
         EXPECT_EQ(b.text(), a.text()) << "shape " << shape;
         EXPECT_EQ(fileBytes(slow), fileBytes(fast)) << "shape " << shape;

@@ -1,6 +1,7 @@
 // The converted model: every material of every LOD in one list, and one
 // element record per script element, each placed relative to its parent;
-// mesh elements carry their geometry per LOD. The VKM writer reads only this.
+// mesh elements carry their geometry per LOD. The VKM writer reads only this,
+// and it holds only values: no pointer into the scenes it was converted from.
 #pragma once
 
 #include <array>
@@ -66,8 +67,6 @@ struct ModelElement {
     float originRadius = 0;
     std::array<float, 3> sphereCentre{};
     float sphereRadius = 0;
-    // The LOD-0 scene node the element stands for; read by conversion only.
-    const sceneread::SceneNode* sourceNode = nullptr;
 };
 
 struct LightElement : ModelElement {

@@ -196,6 +196,50 @@ TEST(Convert, ConvertsTwoElementsNamingOneObjectFromTheSameData) {
     EXPECT_EQ(1, first.lods[0].indexStream[0]);
 }
 
+TEST(Convert, TakesTheSphereAndBoundsFromAllOfLodZerosVertices) {
+    ModelDefinition d;
+    d.lodCount = 2;
+    d.scenes.resize(2);
+    for (Scene& scene : d.scenes) scene.materialGroups = {{0}};
+    d.scenes[0].geometryObjects.push_back(triangle("hull", 0, {1, 2, 3}));
+    d.scenes[0].geometryObjects[0].vertices.push_back({4, 2, 3});  // used by no face
+    d.scenes[1].geometryObjects.push_back(triangle("hull", 0, {1, 2, 3}));
+    d.scenes[1].geometryObjects[0].vertices[1].x = 11;
+    d.elements.push_back(definition(ElementType::Mesh, "hull", "hull", "NONE", 2));
+    const Outcome run = convert(d);
+    const auto& hull = std::get<modelconv::MeshElement>(run.model.elements[0]);
+    // The points (0 0 0), (1 0 0), (0 1 0), (3 0 0) lie in the sphere through the last three.
+    EXPECT_NEAR(1.5, hull.sphereCentre[0], 1e-6);
+    EXPECT_NEAR(0.5, hull.sphereCentre[1], 1e-6);
+    EXPECT_NEAR(0, hull.sphereCentre[2], 1e-6);
+    EXPECT_NEAR(std::sqrt(2.5), hull.sphereRadius, 1e-6);
+    EXPECT_EQ(3.0f, hull.originRadius);
+    EXPECT_EQ((std::array<float, 6>{0, 3, 0, 1, 0, 0}), hull.bounds);
+    EXPECT_EQ(hull.lods[0].bounds, hull.bounds);
+    EXPECT_EQ(10.0f, hull.lods[1].radius);
+}
+
+TEST(Convert, LeavesTheLodEmptyForAMissingOrEmptyMesh) {
+    ModelDefinition d;
+    d.lodCount = 2;
+    d.scenes.resize(2);
+    d.scenes[0].materialGroups = {{0}};
+    d.scenes[0].geometryObjects.push_back(node<sceneread::GeometryObject>("m", 0, {}));
+    d.scenes[0].geometryObjects[0].vertices = {{1, 1, 1}};  // a vertex, no face
+    d.elements.push_back(definition(ElementType::Mesh, "mesh", "m", "NONE", 2));
+    const Outcome run = convert(d);
+    EXPECT_EQ("Converting lod 0...\nConverting mesh mesh: not found\nConverting lod 1...\nConverting mesh mesh: not found\n",
+              run.printed);
+    const auto& mesh = std::get<modelconv::MeshElement>(run.model.elements[0]);
+    for (const modelconv::MeshLod& lod : mesh.lods) {
+        EXPECT_TRUE(lod.vertices.empty());
+        EXPECT_TRUE(lod.indexStream.empty());
+        EXPECT_EQ(0.0f, lod.radius);
+    }
+    EXPECT_EQ(0.0f, mesh.bounds[1]);
+    EXPECT_EQ(0.0f, mesh.sphereRadius);
+}
+
 // The hashed lookups must pick what the literal scans (sceneread's find
 // functions) pick: the first name equal ignoring ASCII case only.
 TEST(NameIndex, FindsTheFirstNameEqualIgnoringAsciiCaseLikeTheLiteralScan) {

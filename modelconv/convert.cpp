@@ -1,18 +1,26 @@
 #include "modelconv/convert.h"
 
+#include "geometry/sphere_solver.h"
 #include "modelconv/mesh_lod.h"
+#include "modelconv/name_index.h"
 #include "common/input_error.h"
-#include "sceneread/text_parser.h"
 
 namespace modelconv {
 
 using common::reportError;
 
-sceneread::SceneMaterial convertMaterial(const sceneread::SceneMaterial& material) {
-    sceneread::SceneMaterial converted = material;
+ModelMaterial convertMaterial(const sceneread::SceneMaterial& material) {
+    ModelMaterial converted;
+    converted.name = material.name;
+    converted.diffuse = material.diffuse;
     converted.diffuse.a = 255;
+    converted.specular = material.specular;
     converted.specular.a = 255;
     converted.shine = static_cast<float>((1.0 - static_cast<double>(material.shine)) * 100.0);
+    converted.opacity = material.opacity;
+    converted.twoSided = material.twoSided;
+    converted.selfIllum = material.selfIllum;
+    converted.bitmap = material.bitmap;
     return converted;
 }
 
@@ -20,44 +28,47 @@ namespace {
 
 constexpr std::array<float, 16> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-Element createElement(const ElementDefinition& definition, const sceneread::Scene& scene, std::uint32_t lodCount) {
-    const std::string& nodeName = definition.definitions[0];
-    const sceneread::SceneNode* node = nullptr;
+// The name lookups in LOD 0's scene, each index built once.
+struct SceneIndex {
+    SceneIndex(const sceneread::Scene& lodZero, const NameIndex& meshIndex)
+        : scene(lodZero), meshes(meshIndex), cameras(lodZero.cameras), lights(lodZero.lights) {}
+    const sceneread::Scene& scene;
+    const NameIndex& meshes;
+    NameIndex cameras, lights;
+};
+
+// The element and the LOD-0 node it stands for.
+struct CreatedElement {
     Element element;
+    const sceneread::SceneNode* node;
+};
+
+CreatedElement createElement(const ElementDefinition& definition, const SceneIndex& index, std::uint32_t lodCount) {
+    const std::string& nodeName = definition.definitions[0];
+    CreatedElement created{ModelElement{}, nullptr};
     switch (definition.type) {
         case ElementType::Mesh: {
             MeshElement mesh;
             mesh.lods.resize(lodCount);
-            node = sceneread::findGeometryObject(scene, nodeName);
-            element = std::move(mesh);
+            created = {std::move(mesh), index.meshes.find(index.scene.geometryObjects, nodeName)};
             break;
         }
         case ElementType::Camera:
-            node = sceneread::findCamera(scene, nodeName);
-            element = ModelElement{};
+            created.node = index.cameras.find(index.scene.cameras, nodeName);
             break;
         case ElementType::OmniLight: {
-            const sceneread::SceneLight* light = sceneread::findLight(scene, nodeName);
+            const sceneread::SceneLight* light = index.lights.find(index.scene.lights, nodeName);
             LightElement lightElement;
             if (light) lightElement.useLight = light->useLight;
-            node = light;
-            element = std::move(lightElement);
+            created = {std::move(lightElement), light};
             break;
         }
     }
-    if (node == nullptr) reportError(-1, "Can't find %s in lod 0", nodeName.c_str());
-    ModelElement& record = common(element);
-    record.sourceNode = node;
+    if (created.node == nullptr) reportError(-1, "Can't find %s in lod 0", nodeName.c_str());
+    ModelElement& record = elementRecord(created.element);
     record.name = definition.name;
     record.type = definition.type;
-    return element;
-}
-
-// First element whose name equals `parentName` ignoring case; -1 for none.
-std::int32_t findParent(const std::vector<Element>& elements, const std::string& parentName) {
-    for (size_t j = 0; j < elements.size(); ++j)
-        if (common::equalsIgnoreCase(common(elements[j]).name, parentName)) return static_cast<std::int32_t>(j);
-    return -1;
+    return created;
 }
 
 // A loop in the parent chain would make a hierarchy that no reader can walk.
@@ -71,19 +82,18 @@ void rejectParentLoops(const std::vector<Element>& elements) {
         while (marks[at] == Mark::Unseen) {
             marks[at] = Mark::OnPath;
             path.push_back(at);
-            const std::int32_t parent = common(elements[at]).parent;
+            const std::int32_t parent = elementRecord(elements[at]).parent;
             if (parent < 0) break;
             at = static_cast<size_t>(parent);
             if (marks[at] == Mark::OnPath)
                 reportError(-1, "Element %s is its own ancestor: the PARENT lines form a loop!",
-                            common(elements[at]).name.c_str());
+                            elementRecord(elements[at]).name.c_str());
         }
         for (size_t p : path) marks[p] = Mark::Done;
     }
 }
 
-void placeInParent(ModelElement& element, const sceneread::SceneNode* parent) {
-    const sceneread::SceneNode& node = *element.sourceNode;
+void placeInParent(ModelElement& element, const sceneread::SceneNode& node, const sceneread::SceneNode* parent) {
     const std::array<float, 16>& pm = parent ? parent->matrix : kIdentity;
     const std::array<double, 3> pp = parent ? std::array<double, 3>{parent->position.x, parent->position.y,
                                                                     parent->position.z}
@@ -119,20 +129,59 @@ void placeInParent(ModelElement& element, const sceneread::SceneNode* parent) {
                              static_cast<float>(w1 * w2 - x1 * x2 - y1 * y2 - z1 * z2)};
 }
 
-void buildElements(const ModelDefinition& definition, ConvertedModel& model) {
-    const sceneread::Scene& scene = definition.scenes[0];
+// Creates every element from LOD 0's scene and places it in its parent's
+// frame; returns the LOD-0 node of each element, the frame of its meshes.
+std::vector<const sceneread::SceneNode*> buildElements(const ModelDefinition& definition, const NameIndex& meshes,
+                                                       ConvertedModel& model) {
+    const SceneIndex index(definition.scenes[0], meshes);
+    std::vector<const sceneread::SceneNode*> nodes;
     model.elements.reserve(definition.elements.size());
-    for (const ElementDefinition& element : definition.elements)
-        model.elements.push_back(createElement(element, scene, model.lodCount));
-    for (size_t i = 0; i < model.elements.size(); ++i)
-        common(model.elements[i]).parent = findParent(model.elements, definition.elements[i].parent);
-    rejectParentLoops(model.elements);
-    for (Element& element : model.elements) {
-        ModelElement& record = common(element);
-        const sceneread::SceneNode* parent =
-            record.parent < 0 ? nullptr : common(model.elements[static_cast<size_t>(record.parent)]).sourceNode;
-        placeInParent(record, parent);
+    nodes.reserve(definition.elements.size());
+    for (const ElementDefinition& element : definition.elements) {
+        CreatedElement created = createElement(element, index, model.lodCount);
+        model.elements.push_back(std::move(created.element));
+        nodes.push_back(created.node);
     }
+    // A PARENT line names the first element of that name, ignoring case.
+    const NameIndex parents(definition.elements);
+    for (size_t i = 0; i < model.elements.size(); ++i) {
+        const std::optional<size_t> parent = parents.find(definition.elements[i].parent);
+        elementRecord(model.elements[i]).parent = parent ? static_cast<std::int32_t>(*parent) : -1;
+    }
+    rejectParentLoops(model.elements);
+    for (size_t i = 0; i < model.elements.size(); ++i) {
+        const std::int32_t parent = elementRecord(model.elements[i]).parent;
+        placeInParent(elementRecord(model.elements[i]), *nodes[i],
+                      parent < 0 ? nullptr : nodes[static_cast<size_t>(parent)]);
+    }
+    return nodes;
+}
+
+// The element's own extent, from LOD 0 only: its radius and bounds, and the
+// smallest sphere around all of its vertices (used by a face or not).
+void setExtentFromLodZero(MeshElement& mesh, const std::vector<Vec3f>& positions) {
+    geometry::SphereSolver solver;
+    for (const Vec3f& p : positions) solver.addPoint(p.x, p.y, p.z);
+    solver.build();
+    mesh.sphereCentre = {static_cast<float>(solver.centre()[0]), static_cast<float>(solver.centre()[1]),
+                         static_cast<float>(solver.centre()[2])};
+    mesh.sphereRadius = static_cast<float>(solver.radius());
+    mesh.originRadius = mesh.lods[0].radius;
+    mesh.bounds = mesh.lods[0].bounds;
+}
+
+// A missing object, or one without vertices or faces, leaves the LOD empty.
+void convertMesh(MeshElement& mesh, int lod, const sceneread::GeometryObject* object, const sceneread::SceneNode& frame,
+                 const sceneread::Scene& scene, std::int32_t firstMaterial, std::FILE* out) {
+    std::fprintf(out, "Converting mesh %s", mesh.name.c_str());
+    if (object == nullptr || object->vertices.empty() || object->faces.empty()) {
+        std::fputs(": not found\n", out);
+        return;
+    }
+    const std::vector<Vec3f> positions = positionsInFrame(object->vertices, frame);
+    const std::vector<std::int32_t>& group = materialGroupOf(*object, scene, mesh.name, lod);
+    mesh.lods[static_cast<size_t>(lod)] = convertMeshLod(*object, positions, group, firstMaterial, out);
+    if (lod == 0) setExtentFromLodZero(mesh, positions);
 }
 
 }  // namespace
@@ -141,16 +190,20 @@ void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE
     model.lodCount = static_cast<std::uint32_t>(definition.lodCount);
     if (definition.scenes.empty() && !definition.elements.empty())
         reportError(-1, "The script declares %zu elements but no LOD to find them in!", definition.elements.size());
+    std::vector<const sceneread::SceneNode*> frames;
     for (size_t lod = 0; lod < definition.scenes.size(); ++lod) {
         std::fprintf(out, "Converting lod %d...\n", static_cast<int>(lod));
         const sceneread::Scene& scene = definition.scenes[lod];
-        const auto base = static_cast<std::int32_t>(model.materials.size());
+        const auto firstMaterial = static_cast<std::int32_t>(model.materials.size());
         for (const sceneread::SceneMaterial& material : scene.materials)
             model.materials.push_back(convertMaterial(material));
-        if (lod == 0) buildElements(definition, model);
+        const NameIndex meshes(scene.geometryObjects);
+        if (lod == 0) frames = buildElements(definition, meshes, model);
         for (size_t i = 0; i < model.elements.size(); ++i)
             if (auto* mesh = std::get_if<MeshElement>(&model.elements[i]))
-                convertMeshLod(*mesh, static_cast<int>(lod), definition.elements[i].definitions[lod], scene, base, out);
+                convertMesh(*mesh, static_cast<int>(lod),
+                            meshes.find(scene.geometryObjects, definition.elements[i].definitions[lod]), *frames[i],
+                            scene, firstMaterial, out);
     }
 }
 

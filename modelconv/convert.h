@@ -11,14 +11,14 @@
 namespace modelconv {
 
 // Fills an empty model from a loaded definition, printing progress to `out`.
-// The model's elements point into the definition's scenes (sourceNode), so
-// the definition must outlive the model. Throws InputError when an element's
-// LOD-0 node is missing, parents form a loop, elements are declared without
-// any LOD, or a mesh names no usable material group.
+// The model copies what it needs, so it outlives the definition. Throws
+// InputError when an element's LOD-0 node is missing, parents form a loop,
+// elements are declared without any LOD, or a mesh names no usable material
+// group. Linear in the number of elements: names are looked up hashed.
 void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE* out);
 
 // A scene material as the model stores it: colours with alpha 255 and the
 // shine turned into (1 - shine) x 100.
-sceneread::SceneMaterial convertMaterial(const sceneread::SceneMaterial& material);
+ModelMaterial convertMaterial(const sceneread::SceneMaterial& material);
 
 }  // namespace modelconv

@@ -1,6 +1,7 @@
 // The converted model: every material of every LOD in one list, and one
 // element record per script element, each placed relative to its parent;
-// mesh elements carry their geometry per LOD. The VKM writer reads only this.
+// mesh elements carry their geometry per LOD. The VKM writer reads only this,
+// and it holds only values: no pointer into the scenes it was converted from.
 #pragma once
 
 #include <array>
@@ -16,6 +17,18 @@ namespace modelconv {
 
 using sceneread::Colour;
 using sceneread::Vec3f;
+
+// A material as the file stores it.
+struct ModelMaterial {
+    std::string name;
+    Colour diffuse;   // alpha 255, not written
+    Colour specular;  // alpha 255, not written
+    float shine = 0;  // (1 - the scene's shine) x 100
+    float opacity = 1.0f;
+    std::int32_t twoSided = 0;
+    std::int32_t selfIllum = 0;
+    std::string bitmap;
+};
 
 struct ModelVertex {
     Vec3f position;
@@ -49,11 +62,11 @@ struct ModelElement {
     std::array<float, 16> worldMatrix{};
     std::array<float, 4> localRotation{};
     std::array<float, 4> worldRotation{};
+    // Meshes only (0 for cameras and lights): LOD 0's radius, and the
+    // smallest sphere around LOD 0's vertices.
     float originRadius = 0;
-    std::array<float, 3> sphereCenter{};
+    std::array<float, 3> sphereCentre{};
     float sphereRadius = 0;
-    // The LOD-0 scene node the element stands for; read by conversion only.
-    const sceneread::SceneNode* sourceNode = nullptr;
 };
 
 struct LightElement : ModelElement {
@@ -62,21 +75,22 @@ struct LightElement : ModelElement {
 
 struct MeshElement : ModelElement {
     std::vector<MeshLod> lods;  // exactly lodCount entries
-    std::array<float, 6> bounds{};
+    std::array<float, 6> bounds{};  // LOD 0's
 };
 
 using Element = std::variant<ModelElement, MeshElement, LightElement>;
 
-inline ModelElement& common(Element& element) {
+// The record every kind of element starts with.
+inline ModelElement& elementRecord(Element& element) {
     return std::visit([](auto& e) -> ModelElement& { return e; }, element);
 }
-inline const ModelElement& common(const Element& element) {
+inline const ModelElement& elementRecord(const Element& element) {
     return std::visit([](const auto& e) -> const ModelElement& { return e; }, element);
 }
 
 struct ConvertedModel {
     std::uint32_t lodCount = 0;
-    std::vector<sceneread::SceneMaterial> materials;
+    std::vector<ModelMaterial> materials;
     std::vector<Element> elements;
 
     // The VKM file's bytes, built in one forward pass.

@@ -1,8 +1,8 @@
-// Turns one geometry object of one LOD into the MeshLod of a mesh element:
-// element frame, radius and box, model-wide material numbers, faces ordered by
-// material, face and smoothed normals, shared vertices, the index stream and
-// the visible edges. In LOD 0 it also sets the element's sphere, origin radius
-// and bounds.
+// Turns one geometry object of one LOD into the MeshLod of a mesh element, in
+// phases that take and return values: element frame, material order, face
+// normals, smoothing, shared vertices, index stream, visible edges. Each phase
+// reproduces the literal quadratic algorithm (tests/modelconv/naive_mesh_lod.h)
+// byte for byte.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +15,25 @@
 
 namespace modelconv {
 
-// Reads the scene without changing it, so two elements naming one object both
-// convert from the same data. Prints "Converting mesh <name>", the progress
-// dots and line ends (or ": not found\n") to `out`. Throws InputError when the
-// object's material reference names no usable material group.
-void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, const sceneread::Scene& scene,
-                    std::int32_t base, std::FILE* out);
+// The object's vertices in the element's frame (relative to `frame`'s
+// position, turned by its matrix): every LOD of an element uses its LOD-0
+// node's frame, so that the LODs line up.
+std::vector<Vec3f> positionsInFrame(const std::vector<Vec3f>& vertices, const sceneread::SceneNode& frame);
+
+// The material group the object's material reference names. Throws InputError
+// ("Mesh <element> refers to material <n>, which has no materials in lod
+// <lod>!") when there is no such group or it is empty.
+const std::vector<std::int32_t>& materialGroupOf(const sceneread::GeometryObject& object, const sceneread::Scene& scene,
+                                                 std::string_view elementName, int lod);
+
+// Converts an object with at least one vertex and one face; `positions` are
+// positionsInFrame(object.vertices, ...), `materialGroup` is
+// materialGroupOf(object, ...), `firstMaterial` the model-wide number of the
+// LOD's first material. Prints a dot for every 50th face and a line end per
+// material group to `out`. Reads the object without changing it, so two
+// elements naming one object convert from the same data.
+MeshLod convertMeshLod(const sceneread::GeometryObject& object, const std::vector<Vec3f>& positions,
+                       const std::vector<std::int32_t>& materialGroup, std::int32_t firstMaterial, std::FILE* out);
 
 // The order in which a selection sort that swaps whole faces (smallest id
 // first, earliest position on ties) leaves the faces: result[k] is the

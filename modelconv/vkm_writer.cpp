@@ -1,3 +1,4 @@
+#include <cassert>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -39,11 +40,18 @@ std::uint32_t field(std::uint64_t value, const std::string& what) {
     return static_cast<std::uint32_t>(value);
 }
 
+// Sizes are announced before the data they describe (one forward pass): in
+// debug builds each chunk's announced size is compared with what followed.
+void checkChunk([[maybe_unused]] const common::ByteWriter& w, [[maybe_unused]] size_t start,
+                [[maybe_unused]] std::uint64_t announced) {
+    assert(w.size() - start == 8 + announced);
+}
+
 void writeFloats(common::ByteWriter& w, const float* values, size_t n) {
     for (size_t i = 0; i < n; ++i) w.f32(values[i]);
 }
 
-void writeMaterial(common::ByteWriter& w, const sceneread::SceneMaterial& m) {
+void writeMaterial(common::ByteWriter& w, const ModelMaterial& m) {
     w.text(m.name, 256);
     for (std::uint8_t c : {m.diffuse.r, m.diffuse.g, m.diffuse.b, m.specular.r, m.specular.g, m.specular.b}) w.u8(c);
     w.zeros(2);
@@ -65,18 +73,29 @@ void writeElementRecord(common::ByteWriter& w, const ModelElement& e) {
     writeFloats(w, e.localRotation.data(), 4);
     writeFloats(w, e.worldRotation.data(), 4);
     w.f32(e.originRadius);
-    writeFloats(w, e.sphereCenter.data(), 3);
+    writeFloats(w, e.sphereCentre.data(), 3);
     w.f32(e.sphereRadius);
 }
 
+void writeList(common::ByteWriter& w, std::uint32_t kind, const std::vector<std::int32_t>& words) {
+    if (words.empty()) return;
+    const size_t start = w.size();
+    w.chunk(kind, static_cast<std::uint32_t>(4 * words.size()));
+    for (std::int32_t word : words) w.i32(word);
+    checkChunk(w, start, 4 * std::uint64_t{words.size()});
+}
+
 void writeLod(common::ByteWriter& w, const MeshLod& lod, const std::string& owner) {
-    w.chunk(1, field(lodChunkSize(lod), "Mesh " + owner));
+    const size_t start = w.size();
+    const std::uint32_t size = field(lodChunkSize(lod), "Mesh " + owner);
+    w.chunk(1, size);
     w.u32(static_cast<std::uint32_t>(lod.vertices.size()));
     w.u32(static_cast<std::uint32_t>(lod.indexStream.size()));
     w.u32(static_cast<std::uint32_t>(lod.edgeList.size()));
     w.f32(lod.radius);
     writeFloats(w, lod.bounds.data(), 6);
     if (!lod.vertices.empty()) {
+        const size_t vertices = w.size();
         w.chunk(1, static_cast<std::uint32_t>(36 * lod.vertices.size()));
         for (const ModelVertex& v : lod.vertices) {
             w.f32(v.position.x);
@@ -92,15 +111,11 @@ void writeLod(common::ByteWriter& w, const MeshLod& lod, const std::string& owne
             w.f32(v.u);
             w.f32(v.v);
         }
+        checkChunk(w, vertices, 36 * std::uint64_t{lod.vertices.size()});
     }
-    if (!lod.indexStream.empty()) {
-        w.chunk(2, static_cast<std::uint32_t>(4 * lod.indexStream.size()));
-        for (std::int32_t word : lod.indexStream) w.i32(word);
-    }
-    if (!lod.edgeList.empty()) {
-        w.chunk(3, static_cast<std::uint32_t>(4 * lod.edgeList.size()));
-        for (std::int32_t word : lod.edgeList) w.i32(word);
-    }
+    writeList(w, 2, lod.indexStream);
+    writeList(w, 3, lod.edgeList);
+    checkChunk(w, start, size);
 }
 
 }  // namespace
@@ -118,12 +133,17 @@ std::vector<std::uint8_t> ConvertedModel::bytes() const {
     w.u32(lodCount);
     w.zeros(12);
 
-    w.chunk(1, field(std::uint64_t{kMaterialRecord} * materials.size(), "The material list"));
-    for (const sceneread::SceneMaterial& material : materials) writeMaterial(w, material);
+    const size_t materialStart = w.size();
+    const std::uint32_t materialSize = field(std::uint64_t{kMaterialRecord} * materials.size(), "The material list");
+    w.chunk(1, materialSize);
+    for (const ModelMaterial& material : materials) writeMaterial(w, material);
+    checkChunk(w, materialStart, materialSize);
 
     for (const Element& element : elements) {
-        const ModelElement& record = common(element);
-        w.chunk(2, field(elementChunkSize(element), "Element " + record.name));
+        const ModelElement& record = elementRecord(element);
+        const size_t start = w.size();
+        const std::uint32_t size = field(elementChunkSize(element), "Element " + record.name);
+        w.chunk(2, size);
         writeElementRecord(w, record);
         if (const auto* light = std::get_if<LightElement>(&element)) {
             w.i32(light->useLight);
@@ -131,7 +151,9 @@ std::vector<std::uint8_t> ConvertedModel::bytes() const {
             writeFloats(w, mesh->bounds.data(), 6);
             for (const MeshLod& lod : mesh->lods) writeLod(w, lod, record.name);
         }
+        checkChunk(w, start, size);
     }
+    assert(w.size() == total);
     return w.take();
 }
 

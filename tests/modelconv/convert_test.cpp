@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "modelconv/name_index.h"
 #include "common/input_error.h"
 #include "tests/test_support.h"
 
@@ -82,7 +84,7 @@ std::string errorOf(const ModelDefinition& definition) {
     return "no error";
 }
 
-const modelconv::ModelElement& element(const Outcome& run, size_t i) { return modelconv::common(run.model.elements[i]); }
+const modelconv::ModelElement& element(const Outcome& run, size_t i) { return modelconv::elementRecord(run.model.elements[i]); }
 
 TEST(Convert, PlacesARootElementAtItsWorldFrame) {
     ModelDefinition d;
@@ -192,6 +194,79 @@ TEST(Convert, ConvertsTwoElementsNamingOneObjectFromTheSameData) {
         EXPECT_EQ(0, std::memcmp(&first.lods[0].vertices[v], &second.lods[0].vertices[v], sizeof(modelconv::ModelVertex)));
     EXPECT_EQ(first.sphereRadius, second.sphereRadius);
     EXPECT_EQ(1, first.lods[0].indexStream[0]);
+}
+
+TEST(Convert, TakesTheSphereAndBoundsFromAllOfLodZerosVertices) {
+    ModelDefinition d;
+    d.lodCount = 2;
+    d.scenes.resize(2);
+    for (Scene& scene : d.scenes) scene.materialGroups = {{0}};
+    d.scenes[0].geometryObjects.push_back(triangle("hull", 0, {1, 2, 3}));
+    d.scenes[0].geometryObjects[0].vertices.push_back({4, 2, 3});  // used by no face
+    d.scenes[1].geometryObjects.push_back(triangle("hull", 0, {1, 2, 3}));
+    d.scenes[1].geometryObjects[0].vertices[1].x = 11;
+    d.elements.push_back(definition(ElementType::Mesh, "hull", "hull", "NONE", 2));
+    const Outcome run = convert(d);
+    const auto& hull = std::get<modelconv::MeshElement>(run.model.elements[0]);
+    // The points (0 0 0), (1 0 0), (0 1 0), (3 0 0) lie in the sphere through the last three.
+    EXPECT_NEAR(1.5, hull.sphereCentre[0], 1e-6);
+    EXPECT_NEAR(0.5, hull.sphereCentre[1], 1e-6);
+    EXPECT_NEAR(0, hull.sphereCentre[2], 1e-6);
+    EXPECT_NEAR(std::sqrt(2.5), hull.sphereRadius, 1e-6);
+    EXPECT_EQ(3.0f, hull.originRadius);
+    EXPECT_EQ((std::array<float, 6>{0, 3, 0, 1, 0, 0}), hull.bounds);
+    EXPECT_EQ(hull.lods[0].bounds, hull.bounds);
+    EXPECT_EQ(10.0f, hull.lods[1].radius);
+}
+
+TEST(Convert, LeavesTheLodEmptyForAMissingOrEmptyMesh) {
+    ModelDefinition d;
+    d.lodCount = 2;
+    d.scenes.resize(2);
+    d.scenes[0].materialGroups = {{0}};
+    d.scenes[0].geometryObjects.push_back(node<sceneread::GeometryObject>("m", 0, {}));
+    d.scenes[0].geometryObjects[0].vertices = {{1, 1, 1}};  // a vertex, no face
+    d.elements.push_back(definition(ElementType::Mesh, "mesh", "m", "NONE", 2));
+    const Outcome run = convert(d);
+    EXPECT_EQ("Converting lod 0...\nConverting mesh mesh: not found\nConverting lod 1...\nConverting mesh mesh: not found\n",
+              run.printed);
+    const auto& mesh = std::get<modelconv::MeshElement>(run.model.elements[0]);
+    for (const modelconv::MeshLod& lod : mesh.lods) {
+        EXPECT_TRUE(lod.vertices.empty());
+        EXPECT_TRUE(lod.indexStream.empty());
+        EXPECT_EQ(0.0f, lod.radius);
+    }
+    EXPECT_EQ(0.0f, mesh.bounds[1]);
+    EXPECT_EQ(0.0f, mesh.sphereRadius);
+}
+
+// The hashed lookups must pick what the literal scans (sceneread's find
+// functions) pick: the first name equal ignoring ASCII case only.
+TEST(NameIndex, FindsTheFirstNameEqualIgnoringAsciiCaseLikeTheLiteralScan) {
+    Scene scene;
+    for (const char* name : {"Hull", "hull", "HULL", "gun_2", "", "\xC3\x84", "\xC3\xA4", "x y "})
+        scene.cameras.push_back(node<sceneread::SceneNode>(name, 0, {}));
+    const modelconv::NameIndex index(scene.cameras);
+    for (const char* query : {"hull", "HULL", "hUlL", "Hull ", "GUN_2", "gun_2", "", "\xC3\x84", "\xC3\xA4",
+                              "\xC3\xA4 ", "X Y ", "x y", "missing"})
+        EXPECT_EQ(sceneread::findCamera(scene, query), index.find(scene.cameras, query)) << query;
+    EXPECT_EQ(&scene.cameras[0], index.find(scene.cameras, "hULL"));
+
+    std::mt19937 random(3);
+    auto name = [&] {
+        std::string text(random() % 4, ' ');
+        for (char& c : text) c = "aAbB_@`"[random() % 7];  // '@' and '`' border the letters
+        return text;
+    };
+    for (int trial = 0; trial < 50; ++trial) {
+        Scene names;
+        for (int i = 0; i < 40; ++i) names.lights.push_back(node<sceneread::SceneLight>(name(), 0, {}));
+        const modelconv::NameIndex lights(names.lights);
+        for (int q = 0; q < 40; ++q) {
+            const std::string query = name();
+            ASSERT_EQ(sceneread::findLight(names, query), lights.find(names.lights, query)) << trial << " " << query;
+        }
+    }
 }
 
 TEST(Convert, ReportsMissingNodesParentLoopsAndElementsWithoutLods) {

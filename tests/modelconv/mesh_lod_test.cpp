@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/input_error.h"
 #include "tests/modelconv/naive_mesh_lod.h"
 #include "tests/test_support.h"
 
@@ -40,35 +41,44 @@ SceneFace face(int a, int b, int c, int smoothing = 0, int materialId = 0) {
     return f;
 }
 
-MeshElement element(const sceneread::SceneNode* source, size_t lods = 1) {
-    MeshElement e;
-    e.name = "mesh";
-    e.type = modelconv::ElementType::Mesh;
-    e.sourceNode = source;
-    e.lods.resize(lods);
-    return e;
-}
-
 struct Converted {
-    MeshElement element;
+    MeshLod lod;
     std::string printed;
 };
 
-Converted convertFast(const Scene& scene, int lod = 0, std::int32_t base = 0) {
-    Converted c{element(&scene.geometryObjects[0], static_cast<size_t>(lod) + 1), ""};
+// The phases as convert runs them, in the object's own frame.
+Converted convertFast(const Scene& scene, std::int32_t firstMaterial = 0) {
+    const GeometryObject& o = scene.geometryObjects[0];
     testsupport::CapturedOutput out;
-    modelconv::convertMeshLod(c.element, lod, scene.geometryObjects[0].name, scene, base, out.file());
-    c.printed = out.text();
-    return c;
+    MeshLod lod = modelconv::convertMeshLod(o, modelconv::positionsInFrame(o.vertices, o),
+                                            modelconv::materialGroupOf(o, scene, "mesh", 0), firstMaterial, out.file());
+    return {std::move(lod), out.text()};
 }
 
-// The file bytes of a model holding just this element: compares every field
-// the writer stores, bit for bit.
-std::vector<std::uint8_t> fileBytes(const MeshElement& e) {
+Converted convertNaive(const Scene& scene, std::int32_t firstMaterial = 0) {
+    const GeometryObject& o = scene.geometryObjects[0];
+    testsupport::CapturedOutput out;
+    MeshLod lod = naive::convertMeshLod(o, o, scene.materialGroups.at(static_cast<size_t>(o.materialRef)),
+                                        firstMaterial, out.file());
+    return {std::move(lod), out.text()};
+}
+
+// The file bytes of a model holding just this LOD: compares every field the
+// writer stores, bit for bit.
+std::vector<std::uint8_t> fileBytes(const MeshLod& lod) {
     modelconv::ConvertedModel model;
-    model.lodCount = static_cast<std::uint32_t>(e.lods.size());
+    model.lodCount = 1;
+    MeshElement e;
+    e.type = modelconv::ElementType::Mesh;
+    e.lods = {lod};
     model.elements.push_back(e);
     return model.bytes();
+}
+
+void expectSameAsNaive(const Scene& scene, std::int32_t firstMaterial, const std::string& what) {
+    const Converted fast = convertFast(scene, firstMaterial), slow = convertNaive(scene, firstMaterial);
+    ASSERT_EQ(slow.printed, fast.printed) << what;
+    ASSERT_EQ(fileBytes(slow.lod), fileBytes(fast.lod)) << what;
 }
 
 TEST(ConvertMeshLod, TurnsOneTriangleIntoReversedCornersWithItsFaceNormal) {
@@ -76,9 +86,9 @@ TEST(ConvertMeshLod, TurnsOneTriangleIntoReversedCornersWithItsFaceNormal) {
     scene.materialGroups = {{0}};
     scene.geometryObjects.push_back(object("tri", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {face(0, 1, 2)}));
     const Converted c = convertFast(scene);
-    const MeshLod& lod = c.element.lods[0];
+    const MeshLod& lod = c.lod;
     ASSERT_EQ(3u, lod.vertices.size());
-    const float expected[3][3] = {{0, 1, 0}, {1, 0, 0}, {0, 0, 0}};  // corners c, b, a
+    const float expected[3][3] = {{0, 1, 0}, {1, 0, 0}, {0, 0, 0}};  // corners c, b, a: the y-z exchange mirrors
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(expected[i][0], lod.vertices[static_cast<size_t>(i)].position.x);
         EXPECT_EQ(expected[i][1], lod.vertices[static_cast<size_t>(i)].position.y);
@@ -92,7 +102,7 @@ TEST(ConvertMeshLod, TurnsOneTriangleIntoReversedCornersWithItsFaceNormal) {
         EXPECT_EQ(255, v.colour.r);  // no colour: white
     }
     EXPECT_EQ((std::vector<std::int32_t>{0}), lod.edgeList);
-    EXPECT_EQ("Converting mesh mesh.\n", c.printed);
+    EXPECT_EQ(".\n", c.printed);
 }
 
 TEST(ConvertMeshLod, AveragesSmoothedNormalsByVertexIndexNotByPosition) {
@@ -103,7 +113,7 @@ TEST(ConvertMeshLod, AveragesSmoothedNormalsByVertexIndexNotByPosition) {
     scene.geometryObjects.push_back(object("m", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}, {1, 0, 0}, {2, 0, 0}},
                                            {face(0, 1, 2, 1), face(1, 3, 2, 1), face(4, 5, 3, 1)}));
     const Converted converted = convertFast(scene);
-    const MeshLod& lod = converted.element.lods[0];
+    const MeshLod& lod = converted.lod;
     const std::vector<std::int32_t>& s = lod.indexStream;  // material, 3, then c, b, a of each face
     auto normal = [&](size_t at) { return lod.vertices[static_cast<size_t>(s[at])].normal; };
     auto same = [](const sceneread::Vec3f& p, const sceneread::Vec3f& q) { return p.x == q.x && p.y == q.y && p.z == q.z; };
@@ -126,7 +136,7 @@ TEST(ConvertMeshLod, MergesCornersThatDifferOnlyInColourKeepingTheLaterColour) {
     o.faces[1].colourA = o.faces[1].colourB = o.faces[1].colourC = 1;
     scene.geometryObjects.push_back(o);
     const Converted converted = convertFast(scene);
-    const MeshLod& lod = converted.element.lods[0];
+    const MeshLod& lod = converted.lod;
     ASSERT_EQ(3u, lod.vertices.size());
     EXPECT_EQ(40, lod.vertices[0].colour.r);
 }
@@ -139,8 +149,8 @@ TEST(ConvertMeshLod, GroupsFacesByModelWideMaterialAndMapsUnknownIdsToTheFirst) 
                                face(0, 1, 2, 0, -1)});
     o.materialRef = 1;
     scene.geometryObjects.push_back(o);
-    const Converted converted = convertFast(scene, 0, 10);
-    const MeshLod& lod = converted.element.lods[0];
+    const Converted converted = convertFast(scene, 10);
+    const MeshLod& lod = converted.lod;
     // Ids 0,1,2,7,-1 become 12,10,11,12,12 and sort into groups 10, 11, 12.
     EXPECT_EQ((std::vector<std::int32_t>{10, 1, 0, 1, 2, 11, 1, 0, 1, 2, 12, 3, 0, 1, 2, 0, 1, 2, 0, 1, 2, -1}),
               lod.indexStream);
@@ -157,32 +167,23 @@ TEST(ConvertMeshLod, StoresEachFlaggedEdgeOnceAndPrintsADotEveryFiftyFaces) {
     }
     scene.geometryObjects.push_back(object("m", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, faces));
     const Converted c = convertFast(scene);
-    EXPECT_EQ((std::vector<std::int32_t>{3, 0, 1, 1, 2, 2, 0}), c.element.lods[0].edgeList);
-    EXPECT_EQ("Converting mesh mesh...\n", c.printed);
+    EXPECT_EQ((std::vector<std::int32_t>{3, 0, 1, 1, 2, 2, 0}), c.lod.edgeList);
+    EXPECT_EQ("...\n", c.printed);
 }
 
-TEST(ConvertMeshLod, LeavesTheLodEmptyForAMissingOrEmptyMesh) {
-    Scene scene;
-    scene.materialGroups = {{0}};
-    scene.geometryObjects.push_back(object("m", {{0, 0, 0}}, {}));
-    MeshElement e = element(&scene.geometryObjects[0]);
-    testsupport::CapturedOutput out;
-    modelconv::convertMeshLod(e, 0, "m", scene, 0, out.file());
-    modelconv::convertMeshLod(e, 0, "other", scene, 0, out.file());
-    EXPECT_EQ("Converting mesh mesh: not found\nConverting mesh mesh: not found\n", out.text());
-    EXPECT_TRUE(e.lods[0].vertices.empty());
-    EXPECT_TRUE(e.lods[0].indexStream.empty());
-    EXPECT_EQ(0.0f, e.lods[0].radius);
-    EXPECT_EQ(0.0f, e.bounds[1]);
-}
-
-TEST(ConvertMeshLod, RejectsAMaterialReferenceWithoutMaterials) {
+TEST(MaterialGroupOf, RejectsAMaterialReferenceWithoutMaterials) {
     Scene scene;
     scene.materialGroups = {{0}, {}};
     scene.geometryObjects.push_back(object("m", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {face(0, 1, 2)}));
     for (int ref : {1, 2, -1}) {
         scene.geometryObjects[0].materialRef = ref;
-        EXPECT_THROW(convertFast(scene), common::InputError) << ref;
+        try {
+            modelconv::materialGroupOf(scene.geometryObjects[0], scene, "hull", 3);
+            ADD_FAILURE() << ref;
+        } catch (const common::InputError& e) {
+            EXPECT_EQ("Mesh hull refers to material " + std::to_string(ref) + ", which has no materials in lod 3!",
+                      std::string(e.what()));
+        }
     }
 }
 
@@ -251,22 +252,8 @@ TEST(ConvertMeshLod, MatchesTheLiteralAlgorithmByteForByteOnRandomMeshes) {
     std::mt19937 random(20261207);
     for (int trial = 0; trial < 3000; ++trial) {
         const Scene scene = randomScene(random);
-        const int lod = trial % 3 == 0 ? 1 : 0;  // LOD 1 skips the sphere
-        const std::int32_t base = trial % 5;
-        Converted fast{element(&scene.geometryObjects[0], 2), ""};
-        Converted slow{element(&scene.geometryObjects[0], 2), ""};
-        {
-            testsupport::CapturedOutput out;
-            modelconv::convertMeshLod(fast.element, lod, "RANDOM", scene, base, out.file());
-            fast.printed = out.text();
-        }
-        {
-            testsupport::CapturedOutput out;
-            naive::convertMeshLod(slow.element, lod, "RANDOM", scene, base, out.file());
-            slow.printed = out.text();
-        }
-        ASSERT_EQ(slow.printed, fast.printed) << "trial " << trial;
-        ASSERT_EQ(fileBytes(slow.element), fileBytes(fast.element)) << "trial " << trial;
+        expectSameAsNaive(scene, trial % 5, "trial " + std::to_string(trial));
+        if (HasFatalFailure()) return;
     }
 }
 
@@ -285,12 +272,7 @@ TEST(ConvertMeshLod, MatchesTheLiteralAlgorithmOnNanPositionsAndLargeMeshes) {
             o.faces.push_back(f);
             o.faces.push_back(face(a + 21, a + 20, a, 1, row % 4));
         }
-    MeshElement fast = element(&o), slow = element(&o);
-    testsupport::CapturedOutput a, b;
-    modelconv::convertMeshLod(fast, 0, "random", scene, 0, a.file());
-    naive::convertMeshLod(slow, 0, "random", scene, 0, b.file());
-    EXPECT_EQ(b.text(), a.text());
-    EXPECT_EQ(fileBytes(slow), fileBytes(fast));
+    expectSameAsNaive(scene, 0, "grid");
 }
 
 // A fan (one vertex in every face, every edge flagged) and a collapsed mesh
@@ -320,13 +302,8 @@ TEST(ConvertMeshLod, MatchesTheLiteralAlgorithmOnFansAndCollapsedMeshes) {
             o.faces.push_back(f);
         }
         scene.geometryObjects.push_back(o);
-        MeshElement fast = element(&scene.geometryObjects[0]), slow = element(&scene.geometryObjects[0]);
-        testsupport::CapturedOutput a, b;
-        modelconv::convertMeshLod(fast, 0, "m", scene, 0, a.file());
-        naive::convertMeshLod(slow, 0, "m", scene, 0, b.file());
-        EXPECT_EQ(b.text(), a.text()) << "shape " << shape;
-        EXPECT_EQ(fileBytes(slow), fileBytes(fast)) << "shape " << shape;
-        EXPECT_GT(fast.lods[0].vertices.size(), 40u) << "shape " << shape;
+        expectSameAsNaive(scene, 0, "shape " + std::to_string(shape));
+        EXPECT_GT(convertFast(scene).lod.vertices.size(), 40u) << "shape " << shape;
     }
 }
 

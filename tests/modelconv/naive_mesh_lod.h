@@ -9,42 +9,52 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
-#include <string_view>
 #include <utility>
+#include <vector>
 
-#include "geometry/sphere_solver.h"
 #include "modelconv/converted_model.h"
-#include "common/input_error.h"
 
 namespace naive {
 
-using modelconv::MeshElement;
 using modelconv::MeshLod;
 using modelconv::ModelVertex;
 using sceneread::SceneFace;
 using sceneread::Vec3f;
 
-inline void convertMeshLod(MeshElement& element, int lod, std::string_view objectName, const sceneread::Scene& scene,
-                           std::int32_t base, std::FILE* out) {
-    std::fprintf(out, "Converting mesh %s", element.name.c_str());
-    const sceneread::GeometryObject* found = sceneread::findGeometryObject(scene, objectName);
-    if (found == nullptr || found->vertices.empty() || found->faces.empty()) {
-        std::fputs(": not found\n", out);
-        return;
+// The smoothing rule: the normal of the corner at `vertex` of face k.
+inline Vec3f cornerNormal(const std::vector<SceneFace>& faces, const std::vector<Vec3f>& normals, size_t k,
+                          std::int32_t vertex) {
+    const SceneFace& f = faces[k];
+    if (f.smoothing == 0) return normals[k];
+    Vec3f sum{0, 0, 0};
+    int count = 0;
+    for (size_t o = 0; o < faces.size(); ++o) {
+        const SceneFace& other = faces[o];
+        if (other.smoothing == f.smoothing && (other.a == vertex || other.b == vertex || other.c == vertex)) {
+            sum.x += normals[o].x;
+            sum.y += normals[o].y;
+            sum.z += normals[o].z;
+            ++count;
+        }
     }
-    sceneread::GeometryObject object = *found;  // the literal algorithm changes the object
-    MeshLod& r = element.lods[static_cast<size_t>(lod)];
+    const float reciprocal = 1.0f / static_cast<float>(count);
+    return {sum.x * reciprocal, sum.y * reciprocal, sum.z * reciprocal};
+}
+
+// The object in the frame of `frame`, its material ids mapped through `group`.
+inline MeshLod convertMeshLod(const sceneread::GeometryObject& found, const sceneread::SceneNode& frame,
+                              const std::vector<std::int32_t>& group, std::int32_t firstMaterial, std::FILE* out) {
+    sceneread::GeometryObject object = found;  // the literal algorithm changes the object
+    MeshLod r;
     r.radius = 0;
     r.bounds = {FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX};
-    const sceneread::SceneNode& s = *element.sourceNode;
-    geometry::SphereSolver solver;
     for (Vec3f& v : object.vertices) {
-        double d[3] = {static_cast<double>(v.x) - s.position.x, static_cast<double>(v.y) - s.position.y,
-                       static_cast<double>(v.z) - s.position.z};
+        double d[3] = {static_cast<double>(v.x) - frame.position.x, static_cast<double>(v.y) - frame.position.y,
+                       static_cast<double>(v.z) - frame.position.z};
         float p[3];
         for (int row = 0; row < 3; ++row)
-            p[row] = static_cast<float>(s.matrix[4 * row] * d[0] + s.matrix[4 * row + 1] * d[1] +
-                                        s.matrix[4 * row + 2] * d[2]);
+            p[row] = static_cast<float>(frame.matrix[4 * row] * d[0] + frame.matrix[4 * row + 1] * d[1] +
+                                        frame.matrix[4 * row + 2] * d[2]);
         v = {p[0], p[1], p[2]};
         const double length = std::sqrt(static_cast<double>(p[0]) * p[0] + static_cast<double>(p[1]) * p[1] +
                                         static_cast<double>(p[2]) * p[2]);
@@ -53,21 +63,11 @@ inline void convertMeshLod(MeshElement& element, int lod, std::string_view objec
             if (p[axis] < r.bounds[2 * axis]) r.bounds[2 * axis] = p[axis];
             if (p[axis] > r.bounds[2 * axis + 1]) r.bounds[2 * axis + 1] = p[axis];
         }
-        if (lod == 0) solver.addPoint(p[0], p[1], p[2]);
     }
-    if (lod == 0) {
-        solver.build();
-        element.sphereCenter = {static_cast<float>(solver.centre()[0]), static_cast<float>(solver.centre()[1]),
-                                static_cast<float>(solver.centre()[2])};
-        element.sphereRadius = static_cast<float>(std::sqrt(solver.squaredRadius()));
-        element.originRadius = r.radius;
-        element.bounds = r.bounds;
-    }
-    const auto& list = scene.materialGroups.at(static_cast<size_t>(object.materialRef));
     for (SceneFace& f : object.faces) {
         std::int32_t m = f.materialId;
-        if (static_cast<std::uint32_t>(m) >= list.size()) m = 0;
-        f.materialId = list[static_cast<size_t>(m)] + base;
+        if (static_cast<std::uint32_t>(m) >= group.size()) m = 0;
+        f.materialId = group[static_cast<size_t>(m)] + firstMaterial;
     }
     auto& faces = object.faces;
     for (size_t i = 0; i < faces.size(); ++i) {
@@ -117,24 +117,7 @@ inline void convertMeshLod(MeshElement& element, int lod, std::string_view objec
                 v.colour = ci[corner] == -1 ? sceneread::Colour{255, 255, 255, 255}
                                             : object.vertexColours[static_cast<size_t>(ci[corner])];
                 v.colour.a = 255;
-                if (f.smoothing == 0) {
-                    v.normal = normals[k];
-                } else {
-                    Vec3f sum{0, 0, 0};
-                    int count = 0;
-                    for (size_t o = 0; o < faces.size(); ++o) {
-                        const SceneFace& other = faces[o];
-                        if (other.smoothing == f.smoothing &&
-                            (other.a == vi[corner] || other.b == vi[corner] || other.c == vi[corner])) {
-                            sum.x += normals[o].x;
-                            sum.y += normals[o].y;
-                            sum.z += normals[o].z;
-                            ++count;
-                        }
-                    }
-                    const float reciprocal = 1.0f / static_cast<float>(count);
-                    v.normal = {sum.x * reciprocal, sum.y * reciprocal, sum.z * reciprocal};
-                }
+                v.normal = cornerNormal(faces, normals, k, vi[corner]);
                 size_t match = 0;
                 for (; match < r.vertices.size(); ++match) {
                     const ModelVertex& w = r.vertices[match];
@@ -180,6 +163,7 @@ inline void convertMeshLod(MeshElement& element, int lod, std::string_view objec
         std::fputs("\n", out);
     }
     r.indexStream.push_back(-1);
+    return r;
 }
 
 // The selection sort itself, on ids alone: the order it leaves.

@@ -32,7 +32,7 @@ modelconv::ModelElement camera(const std::string& name) {
 TEST(VkmFile, HoldsOneMaterialAndOneCameraIn996Bytes) {
     ConvertedModel model;
     model.lodCount = 1;
-    sceneread::SceneMaterial m;
+    modelconv::ModelMaterial m;
     m.name = "steel";
     m.diffuse = {1, 2, 3, 255};
     m.specular = {4, 5, 6, 255};

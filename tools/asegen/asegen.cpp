@@ -4,12 +4,20 @@
 // interleaved in face order, UVs and a normals block; about 390 bytes per
 // triangle like real exports.
 //
+// With --chain: that many elements instead, meshes (one triangle each),
+// free cameras and omni lights in turn, each the parent of the next. The
+// script names every node and parent in another letter case than the export
+// does, so lookups must fold case.
+//
 //   asegen <triangles> <output.ase> [<output.dks>]
+//   asegen --chain <elements> <output.ase> <output.dks>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -18,9 +26,14 @@ public:
     explicit Output(std::FILE* file) : file_(file) { buffer_.reserve(kFlush + 4096); }
     ~Output() { flush(); }
     void printf(const char* format, auto... args) {
-        char line[512];
-        const int n = std::snprintf(line, sizeof line, format, args...);
-        buffer_.append(line, static_cast<size_t>(n));
+        const size_t at = buffer_.size();
+        buffer_.resize(at + 256);
+        const auto n = static_cast<size_t>(std::snprintf(buffer_.data() + at, 256, format, args...));
+        if (n >= 256) {  // longer than the usual line: format again into room of its size
+            buffer_.resize(at + n + 1);
+            std::snprintf(buffer_.data() + at, n + 1, format, args...);
+        }
+        buffer_.resize(at + n);
         if (buffer_.size() >= kFlush) flush();
     }
     void flush() {
@@ -128,11 +141,98 @@ void writeMesh(Output& out, const Grid& g) {
     out.printf("\t\t}\n\t}\n\t*PROP_MOTIONBLUR 0\n\t*PROP_CASTSHADOW 1\n\t*PROP_RECVSHADOW 1\n\t*MATERIAL_REF 0\n}\n");
 }
 
+void writeNodeTransform(Output& out, const std::string& name, long i) {
+    // A turn about z by up to 0.6 radians and a step along x: every element
+    // has a frame of its own, so placing it in its parent is real work.
+    const double angle = static_cast<double>(i % 7) * 0.1;
+    const double c = std::cos(angle), s = std::sin(angle), x = static_cast<double>(i) * 0.01;
+    out.printf("\t*NODE_TM {\n\t\t*NODE_NAME \"%s\"\n\t\t*INHERIT_POS 0 0 0\n", name.c_str());
+    out.printf("\t\t*TM_ROW0 %.4f\t%.4f\t0.0000\n\t\t*TM_ROW1 %.4f\t%.4f\t0.0000\n", c, s, -s, c);
+    out.printf("\t\t*TM_ROW2 0.0000\t0.0000\t1.0000\n\t\t*TM_ROW3 %.4f\t0.0000\t1.0000\n", x);
+    out.printf("\t\t*TM_POS %.4f\t0.0000\t1.0000\n\t\t*TM_ROTAXIS 0.0000\t0.0000\t1.0000\n", x);
+    out.printf("\t\t*TM_ROTANGLE %.4f\n\t\t*TM_SCALE 1.0000\t1.0000\t1.0000\n\t}\n", angle);
+}
+
+enum class Kind { Mesh, Camera, Light };
+
+void writeChainNode(Output& out, Kind kind, const std::string& name, long i) {
+    const double x = static_cast<double>(i) * 0.01;
+    switch (kind) {
+        case Kind::Mesh:
+            out.printf("*GEOMOBJECT {\n\t*NODE_NAME \"%s\"\n", name.c_str());
+            writeNodeTransform(out, name, i);
+            out.printf("\t*MESH {\n\t\t*TIMEVALUE 0\n\t\t*MESH_NUMVERTEX 3\n\t\t*MESH_NUMFACES 1\n");
+            out.printf("\t\t*MESH_VERTEX_LIST {\n\t\t\t*MESH_VERTEX 0\t%.4f\t0.0000\t1.0000\n", x);
+            out.printf("\t\t\t*MESH_VERTEX 1\t%.4f\t0.0000\t1.0000\n", x + 1);
+            out.printf("\t\t\t*MESH_VERTEX 2\t%.4f\t1.0000\t1.0000\n\t\t}\n", x);
+            out.printf("\t\t*MESH_FACE_LIST {\n\t\t\t*MESH_FACE 0:    A: 0 B: 1 C: 2 AB:    1 BC:    1 CA:    1\t "
+                       "*MESH_SMOOTHING 1 \t*MESH_MTLID 0\n\t\t}\n");
+            out.printf("\t\t*MESH_NUMTVERTEX 3\n\t\t*MESH_TVERTLIST {\n\t\t\t*MESH_TVERT 0\t0.0000\t0.0000\t0.0000\n");
+            out.printf("\t\t\t*MESH_TVERT 1\t1.0000\t0.0000\t0.0000\n\t\t\t*MESH_TVERT 2\t0.0000\t1.0000\t0.0000\n");
+            out.printf("\t\t}\n\t\t*MESH_NUMTVFACES 1\n\t\t*MESH_TFACELIST {\n\t\t\t*MESH_TFACE 0\t0\t1\t2\n\t\t}\n");
+            out.printf("\t\t*MESH_NUMCVERTEX 0\n\t}\n\t*MATERIAL_REF 0\n}\n");
+            break;
+        case Kind::Camera:
+            out.printf("*CAMERAOBJECT {\n\t*NODE_NAME \"%s\"\n\t*CAMERA_TYPE Free\n", name.c_str());
+            writeNodeTransform(out, name, i);
+            out.printf("\t*CAMERA_SETTINGS {\n\t\t*TIMEVALUE 0\n\t\t*CAMERA_NEAR 0.0000\n\t\t*CAMERA_FAR 1000.0000\n");
+            out.printf("\t\t*CAMERA_FOV 0.7854\n\t\t*CAMERA_TDIST 160.0000\n\t}\n}\n");
+            break;
+        case Kind::Light:
+            out.printf("*LIGHTOBJECT {\n\t*NODE_NAME \"%s\"\n\t*LIGHT_TYPE Omni\n", name.c_str());
+            writeNodeTransform(out, name, i);
+            out.printf("\t*LIGHT_SHADOWS Off\n\t*LIGHT_USELIGHT 1\n\t*LIGHT_SPOTSHAPE Circle\n");
+            out.printf("\t*LIGHT_SETTINGS {\n\t\t*TIMEVALUE 0\n\t\t*LIGHT_COLOR 1.0000\t1.0000\t1.0000\n");
+            out.printf("\t\t*LIGHT_INTENS 1.0000\n\t}\n}\n");
+            break;
+    }
+}
+
+std::string changeCase(std::string_view name, int (*to)(int)) {
+    std::string result(name);
+    for (char& ch : result) ch = static_cast<char>(to(static_cast<unsigned char>(ch)));
+    return result;
+}
+
+int writeChain(long elements, const char* aseName, const char* dksName) {
+    std::FILE* ase = std::fopen(aseName, "wb");
+    std::FILE* dks = ase ? std::fopen(dksName, "wb") : nullptr;
+    if (!ase || !dks) {
+        std::perror(ase ? dksName : aseName);
+        if (ase) std::fclose(ase);
+        return 1;
+    }
+    {
+        Output out(ase), script(dks);
+        out.printf("*3DSMAX_ASCIIEXPORT\t200\n*COMMENT \"AsciiExport-Version  2,00 - generated chain\"\n");
+        out.printf("*MATERIAL_LIST {\n\t*MATERIAL_COUNT 1\n\t*MATERIAL 0 {\n\t\t*MATERIAL_NAME \"Paint\"\n");
+        out.printf("\t\t*MATERIAL_CLASS \"Standard\"\n\t\t*MATERIAL_DIFFUSE 0.5000\t0.2500\t0.1250\n\t}\n}\n");
+        script.printf("LODS 1\r\nLOD0 %s\t0\r\n\r\nELEMENTS %ld\r\n", aseName, elements);
+        const char* prefixes[3] = {"Box_", "Camera_", "Omni_"};
+        const char* kinds[3] = {"MESH", "CAMERA", "OMNILIGHT"};
+        std::string previous = "NONE";
+        for (long i = 0; i < elements; ++i) {
+            const int k = static_cast<int>(i % 3);
+            std::string number = std::to_string(i);
+            number.insert(0, number.size() < 6 ? 6 - number.size() : 0, '0');
+            const std::string name = prefixes[k] + number;
+            writeChainNode(out, static_cast<Kind>(k), name, i);
+            script.printf("\r\nELEMENT %s\r\nNAME %s\r\n%s %s\r\nPARENT %s\r\n", kinds[k], name.c_str(),
+                          k == 0 ? "LOD0" : "DEFINITION", changeCase(name, ::toupper).c_str(), previous.c_str());
+            previous = changeCase(name, ::tolower);
+        }
+    }
+    const bool closed = std::fclose(ase) == 0;
+    return std::fclose(dks) == 0 && closed ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string_view(argv[1]) == "--chain") return writeChain(std::atol(argv[2]), argv[3], argv[4]);
     if (argc < 3) {
-        std::fputs("usage: asegen <triangles> <output.ase> [<output.dks>]\n", stderr);
+        std::fputs("usage: asegen <triangles> <output.ase> [<output.dks>]\n"
+                   "       asegen --chain <elements> <output.ase> <output.dks>\n", stderr);
         return 2;
     }
     const long triangles = std::atol(argv[1]);

@@ -64,8 +64,10 @@ int countMeshes(AseLineReader& reader) {
     return count;
 }
 
-Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& builder, std::FILE* out) {
-    const std::string name(require(reader, reader.findWord("*NODE_NAME"), "*NODE_NAME"));
+namespace {
+
+Brush readNamedBrush(AseLineReader& reader, const std::string& name, std::int32_t version, BrushBuilder& builder,
+                     std::FILE* out) {
     const Row r0 = readRow(reader, "*TM_ROW0");
     const Row r1 = readRow(reader, "*TM_ROW1");
     const Row r2 = readRow(reader, "*TM_ROW2");
@@ -118,6 +120,20 @@ Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& build
                         reader.lineNumber());
     }
     return builder.finish();
+}
+
+}  // namespace
+
+Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& builder, std::FILE* out) {
+    const std::string name(require(reader, reader.findWord("*NODE_NAME"), "*NODE_NAME"));
+    const long nameLine = reader.lineNumber();
+    try {
+        return readNamedBrush(reader, name, version, builder, out);
+    } catch (common::InputError& error) {
+        if (error.object.empty()) error.object = name;
+        error.notes.push_back({"while reading mesh " + name + ", which starts here", nameLine});
+        throw;
+    }
 }
 
 }  // namespace collision

@@ -3,6 +3,7 @@
 #include "geometry/sphere_solver.h"
 #include "modelconv/mesh_lod.h"
 #include "modelconv/name_index.h"
+#include "modelconv/script_checks.h"
 #include "common/input_error.h"
 
 namespace modelconv {
@@ -25,6 +26,8 @@ ModelMaterial convertMaterial(const sceneread::SceneMaterial& material) {
 }
 
 namespace {
+
+const std::string kNoFile;
 
 constexpr std::array<float, 16> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
@@ -64,7 +67,6 @@ CreatedElement createElement(const ElementDefinition& definition, const SceneInd
             break;
         }
     }
-    if (created.node == nullptr) reportError(-1, "Can't find %s in lod 0", nodeName.c_str());
     ModelElement& record = elementRecord(created.element);
     record.name = definition.name;
     record.type = definition.type;
@@ -139,6 +141,7 @@ std::vector<const sceneread::SceneNode*> buildElements(const ModelDefinition& de
     nodes.reserve(definition.elements.size());
     for (const ElementDefinition& element : definition.elements) {
         CreatedElement created = createElement(element, index, model.lodCount);
+        if (created.node == nullptr) reportMissingNode(definition, element);
         model.elements.push_back(std::move(created.element));
         nodes.push_back(created.node);
     }
@@ -170,14 +173,25 @@ void setExtentFromLodZero(MeshElement& mesh, const std::vector<Vec3f>& positions
     mesh.bounds = mesh.lods[0].bounds;
 }
 
+// Where the conversion of one mesh reports, besides the console.
+struct MeshReport {
+    std::FILE* out;
+    common::Diagnostics& diagnostics;
+    const std::string& sceneFile;
+};
+
 // A missing object, or one without vertices or faces, leaves the LOD empty.
 void convertMesh(MeshElement& mesh, int lod, const sceneread::GeometryObject* object, const sceneread::SceneNode& frame,
-                 const sceneread::Scene& scene, std::int32_t firstMaterial, std::FILE* out) {
+                 const sceneread::Scene& scene, std::int32_t firstMaterial, const MeshReport& report) {
+    std::FILE* out = report.out;
     std::fprintf(out, "Converting mesh %s", mesh.name.c_str());
     if (object == nullptr || object->vertices.empty() || object->faces.empty()) {
         std::fputs(": not found\n", out);
         return;
     }
+    if (object->textureVertices.empty())
+        report.diagnostics.warning(report.sceneFile, object->line, mesh.name,
+                                   "mesh " + object->name + " has no texture coordinates; its vertices get u = v = 0");
     const std::vector<Vec3f> positions = positionsInFrame(object->vertices, frame);
     const std::vector<std::int32_t>& group = materialGroupOf(*object, scene, mesh.name, lod);
     mesh.lods[static_cast<size_t>(lod)] = convertMeshLod(*object, positions, group, firstMaterial, out);
@@ -186,8 +200,10 @@ void convertMesh(MeshElement& mesh, int lod, const sceneread::GeometryObject* ob
 
 }  // namespace
 
-void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE* out) {
+void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE* out,
+             common::Diagnostics& diagnostics) {
     model.lodCount = static_cast<std::uint32_t>(definition.lodCount);
+    warnAboutScript(definition, diagnostics);
     if (definition.scenes.empty() && !definition.elements.empty())
         reportError(-1, "The script declares %zu elements but no LOD to find them in!", definition.elements.size());
     std::vector<const sceneread::SceneNode*> frames;
@@ -203,7 +219,8 @@ void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE
             if (auto* mesh = std::get_if<MeshElement>(&model.elements[i]))
                 convertMesh(*mesh, static_cast<int>(lod),
                             meshes.find(scene.geometryObjects, definition.elements[i].definitions[lod]), *frames[i],
-                            scene, firstMaterial, out);
+                            scene, firstMaterial,
+                            {out, diagnostics, lod < definition.sceneFiles.size() ? definition.sceneFiles[lod] : kNoFile});
     }
 }
 

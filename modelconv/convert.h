@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "common/diagnostics.h"
 #include "modelconv/converted_model.h"
 #include "modelconv/model_script.h"
 
@@ -15,7 +16,10 @@ namespace modelconv {
 // InputError when an element's LOD-0 node is missing, parents form a loop,
 // elements are declared without any LOD, or a mesh names no usable material
 // group. Linear in the number of elements: names are looked up hashed.
-void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE* out);
+// Warnings (see script_checks.h, and meshes without texture coordinates) go
+// to `diagnostics`.
+void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE* out,
+             common::Diagnostics& diagnostics = common::noDiagnostics());
 
 // A scene material as the model stores it: colours with alpha 255 and the
 // shine turned into (1 - shine) x 100.

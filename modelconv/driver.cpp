@@ -8,7 +8,7 @@
 
 namespace modelconv {
 
-int run(int argc, const char* const* argv, std::FILE* out, [[maybe_unused]] common::Diagnostics& diagnostics) {
+int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
     std::fputs("DKS To VKM converter\n", out);
     std::fputs("Version 2.0\n", out);
     std::fputs("Copyright (c) the asset pipeline team. All rights reserved.\n", out);
@@ -40,7 +40,7 @@ int run(int argc, const char* const* argv, std::FILE* out, [[maybe_unused]] comm
     std::fputs("Loading complete.\n", out);
     std::fputs("Converting...\n", out);
     ConvertedModel model;
-    convert(definition, model, out);
+    convert(definition, model, out, diagnostics);
     std::fputs("Converting complete.\n", out);
     std::fprintf(out, "Saving into VKM %s...\n", outputName.c_str());
     try {

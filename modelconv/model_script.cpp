@@ -54,22 +54,26 @@ ElementDefinition readElement(sceneread::TextParser& parser, int lodCount) {
     auto name = parser.findWord(dks::kName);
     if (!name) reportError(-1, "NAME definition required!");
     element.name = oneWord(parser, dks::kName, *name);
+    element.nameLine = parser.lineNumber();
 
     if (element.type == ElementType::Mesh) {
         for (int i = 0; i < lodCount; ++i) {
             auto node = parser.findWord(dks::lodKeyword(i));
             if (!node) reportError(-1, "LOD definition required!");
             element.definitions[static_cast<size_t>(i)] = oneWord(parser, dks::lodKeyword(i), *node);
+            element.definitionLines[static_cast<size_t>(i)] = parser.lineNumber();
         }
     } else {
         auto node = parser.findWord(dks::kDefinition);
         if (!node) reportError(-1, "DEFINITION definition required!");
         element.definitions[0] = oneWord(parser, dks::kDefinition, *node);
+        element.definitionLines[0] = parser.lineNumber();
     }
 
     auto parent = parser.findValue(dks::kParent);
     if (!parent) reportError(-1, "PARENT definition not found!");
     element.parent = value(parser, *parent);
+    element.parentLine = parser.lineNumber();
     return element;
 }
 

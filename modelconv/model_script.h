@@ -28,6 +28,10 @@ struct ElementDefinition {
     // MESH: slot i names the geometry object of LOD i. CAMERA/OMNILIGHT: slot 0
     // names the node in LOD 0's scene.
     std::array<std::string, kMaxLods> definitions;
+    // Script lines, for messages: the NAME line, each definition's line, the PARENT line.
+    long nameLine = -1;
+    std::array<long, kMaxLods> definitionLines{};
+    long parentLine = -1;
 };
 
 struct ModelDefinition {

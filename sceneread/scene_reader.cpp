@@ -39,8 +39,11 @@ class AseReader {
 public:
     AseReader(Scene& scene, TextParser& parser, std::FILE* out) : scene_(scene), parser_(parser), out_(out) {}
 
+    enum class ObjectKind { None, Geometry, Light, Camera, Helper };
+
     void readMaterialList();
     void readObjects();
+    void readObject(ObjectKind kind);
 
 private:
     [[noreturn]] void fail(const char* message) { reportError(-1, "%s", message); }
@@ -72,6 +75,7 @@ private:
     Scene& scene_;
     TextParser& parser_;
     std::FILE* out_;
+    std::string objectName_;  // the object being read, for messages
 };
 
 std::string AseReader::name(std::string_view value) {
@@ -209,30 +213,25 @@ void AseReader::readObjects() {
     std::fputs("Loading objects...\n", out_);
     while (parser_.readLine() == 0) {
         const std::string_view line = parser_.currentLine();
-        const bool geometry = keywordPosition(line, "*GEOMOBJECT") >= 0;
-        const bool light = !geometry && keywordPosition(line, "*LIGHTOBJECT") >= 0;
-        const bool camera = !geometry && !light && keywordPosition(line, "*CAMERAOBJECT") >= 0;
-        const bool helper = !geometry && !light && !camera && keywordPosition(line, "*HELPEROBJECT") >= 0;
-        if (!geometry && !light && !camera && !helper) continue;
+        ObjectKind kind = ObjectKind::None;
+        if (keywordPosition(line, "*GEOMOBJECT") >= 0) kind = ObjectKind::Geometry;
+        else if (keywordPosition(line, "*LIGHTOBJECT") >= 0) kind = ObjectKind::Light;
+        else if (keywordPosition(line, "*CAMERAOBJECT") >= 0) kind = ObjectKind::Camera;
+        else if (keywordPosition(line, "*HELPEROBJECT") >= 0) kind = ObjectKind::Helper;
+        if (kind == ObjectKind::None) continue;
         parser_.beginObject(false);
-        const SceneNode* node = nullptr;
-        if (geometry) {
-            readGeometryObject();
-            node = &scene_.geometryObjects.back();
-        } else if (light) {
-            scene_.lights.emplace_back();
-            readNodeTransform(scene_.lights.back());
-            auto useLight = parser_.findEntry("*LIGHT_USELIGHT");
-            scene_.lights.back().useLight = useLight ? common::atoiC(*useLight) : 0;
-            node = &scene_.lights.back();
-        } else {
-            std::vector<SceneNode>& nodes = camera ? scene_.cameras : scene_.helpers;
-            nodes.emplace_back();
-            readNodeTransform(nodes.back());
-            node = &nodes.back();
+        try {
+            readObject(kind);
+        } catch (common::InputError& error) {
+            if (error.object.empty()) error.object = objectName_;
+            if (auto crossing = parser_.endObject())
+                error.notes.push_back({objectName_ + " has no " + crossing->keyword +
+                                           "; its lookups continued into the next objects here",
+                                       crossing->line});
+            throw;
         }
         if (auto crossing = parser_.endObject()) {
-            ObjectOverrun overrun{node->name, std::move(crossing->keyword), crossing->line, {}};
+            ObjectOverrun overrun{objectName_, std::move(crossing->keyword), crossing->line, {}};
             for (auto& passed : crossing->passedNames) overrun.passed.push_back({std::move(passed.name), passed.line});
             scene_.overruns.push_back(std::move(overrun));
         }
@@ -240,10 +239,35 @@ void AseReader::readObjects() {
     std::fputs("Seems that we've reached the end of file...\n", out_);
 }
 
+void AseReader::readObject(ObjectKind kind) {
+    switch (kind) {
+        case ObjectKind::Geometry:
+            readGeometryObject();
+            break;
+        case ObjectKind::Light: {
+            scene_.lights.emplace_back();
+            readNodeTransform(scene_.lights.back());
+            auto useLight = parser_.findEntry("*LIGHT_USELIGHT");
+            scene_.lights.back().useLight = useLight ? common::atoiC(*useLight) : 0;
+            break;
+        }
+        case ObjectKind::Camera:
+        case ObjectKind::Helper: {
+            std::vector<SceneNode>& nodes = kind == ObjectKind::Camera ? scene_.cameras : scene_.helpers;
+            nodes.emplace_back();
+            readNodeTransform(nodes.back());
+            break;
+        }
+        case ObjectKind::None: break;
+    }
+}
+
 void AseReader::readNodeTransform(SceneNode& node) {
+    objectName_.clear();
     if (auto nodeName = parser_.findWord("*NODE_NAME")) {
         node.name = name(*nodeName);
         node.line = parser_.lineNumber();
+        objectName_ = node.name;
     }
     std::fprintf(out_, "Node name = %s\n", node.name.c_str());
 
@@ -308,7 +332,12 @@ void AseReader::readGeometryObject() {
     }
 
     auto materialRef = parser_.findEntry("*MATERIAL_REF");
-    if (!materialRef) reportError(parser_.lineNumber(), "No material assigned!");
+    if (!materialRef) {
+        common::InputError error("No material assigned!", parser_.lineNumber());
+        error.notes.push_back({"mesh " + object.name + " has no *MATERIAL_REF: assign it a material in the exporter",
+                               object.line});
+        throw error;
+    }
     object.materialRef = index(*materialRef, "*MATERIAL_REF");
 }
 

@@ -296,3 +296,42 @@ TEST(Convert, ReportsMissingNodesParentLoopsAndElementsWithoutLods) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Convert, WarnsAboutTheTrapsThatStillConvert) {
+    ModelDefinition d;
+    d.lodCount = 1;
+    d.scenes.resize(1);
+    d.scriptFile = "m.dks";
+    d.sceneFiles = {"m.ase"};
+    sceneread::Scene& scene = d.scenes[0];
+    scene.materialGroups = {{0}};
+    scene.materials = {material("paint", 0)};
+    scene.geometryObjects = {triangle("Box"), triangle("box"), triangle("Flat")};
+    for (size_t i = 0; i < scene.geometryObjects.size(); ++i) {
+        scene.geometryObjects[i].line = static_cast<long>(10 * (i + 1));
+        if (i < 2) scene.geometryObjects[i].textureVertices = {{0, 0}};
+    }
+    scene.overruns = {{"Flat", "*MESH_NUMTVERTEX", 40, {{"Lost", 41}}}};
+    d.elements = {definition(ElementType::Mesh, "Hull", "BOX", "NONE"), definition(ElementType::Mesh, "Copy", "Box", "hu ll"),
+                  definition(ElementType::Mesh, "Flat", "Flat", "Hull")};
+    for (size_t i = 0; i < d.elements.size(); ++i) {
+        d.elements[i].definitionLines[0] = static_cast<long>(100 + i);
+        d.elements[i].parentLine = static_cast<long>(200 + i);
+    }
+    testsupport::CapturedOutput out, warnings;
+    common::Diagnostics diagnostics(warnings.file());
+    ConvertedModel model;
+    modelconv::convert(d, model, out.file(), diagnostics);
+    EXPECT_EQ("m.ase:40: warning: Flat has no *MESH_NUMTVERTEX; its lookups continued into the next objects, which "
+              "are lost: Lost (line 41)\n"
+              "m.dks:201: warning: PARENT hu ll names no element; Copy becomes a root (did you mean Hull?)\n"
+              "m.dks:100: warning: BOX matches 2 nodes of m.ase (ignoring case); the first, at line 10, is used\n"
+              "m.dks:101: warning: Box matches 2 nodes of m.ase (ignoring case); the first, at line 10, is used\n"
+              "m.dks:101: warning: element Copy stands for node Box of LOD 0, as element Hull does\n"
+              "m.ase:30: warning: mesh Flat has no texture coordinates; its vertices get u = v = 0\n",
+              warnings.text());
+}
+
+}  // namespace

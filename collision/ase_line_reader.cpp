@@ -56,12 +56,20 @@ bool AseLineReader::readLine() {
 }
 
 std::optional<size_t> AseLineReader::findKeyword(std::string_view keyword) {
+    const size_t startPosition = position_;
+    const long startLine = lineNumber_;
     while (readLine()) {
+        if (bounded_ && startsObject()) break;
         const size_t at = line_.find(keyword);
         if (at == std::string::npos) continue;
         size_t start = at + keyword.size();
         while (start < line_.size() && line_[start] == ' ') ++start;
         return start;
+    }
+    // Bounded, a lookup that finds nothing reads nothing.
+    if (bounded_) {
+        position_ = startPosition;
+        lineNumber_ = startLine;
     }
     return std::nullopt;
 }
@@ -79,6 +87,14 @@ std::optional<std::string_view> AseLineReader::findValue(std::string_view keywor
     if (!start) return std::nullopt;
     result_.assign(line_, *start);
     return std::string_view(result_);
+}
+
+bool AseLineReader::startsObject() const {
+    const size_t start = line_.find_first_not_of(' ');
+    if (start == std::string::npos || line_[start] != '*') return false;
+    const size_t end = line_.find(' ', start);
+    const std::string_view word = std::string_view(line_).substr(start, end == std::string::npos ? end : end - start);
+    return word.size() > 7 && word.ends_with("OBJECT");
 }
 
 void AseLineReader::rewind() {

@@ -42,6 +42,13 @@ public:
     std::optional<std::string_view> findWord(std::string_view keyword);
     std::optional<std::string_view> findValue(std::string_view keyword);
 
+    // With `on`, the lookups stop at a line that starts another top-level
+    // object (its first word a keyword ending in OBJECT), unanswered, and a
+    // lookup that finds nothing reads nothing: the next starts where it did.
+    void setObjectBounded(bool on) { bounded_ = on; }
+    // Reads on to the next line holding `keyword`; false at the end of the text.
+    bool seek(std::string_view keyword) { return findKeyword(keyword).has_value(); }
+
     // The whole text the reader reads.
     std::string_view text() const { return text_; }
     // Back to the first line; the line counter restarts at 0.
@@ -49,11 +56,13 @@ public:
 
 private:
     bool nextPiece();
+    bool startsObject() const;
     std::optional<size_t> findKeyword(std::string_view keyword);
 
     std::string text_;
     size_t position_ = 0;
     long lineNumber_ = 0;
+    bool bounded_ = false;
     std::string piece_;
     std::string line_;
     std::string result_;

@@ -52,7 +52,7 @@ Settings parseSettings(int argc, const char* const* argv) {
 }
 
 std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, const Settings& settings,
-                                                      std::FILE* out) {
+                                                      std::FILE* out, const MeshReading& reading) {
     const int meshCount = countMeshes(reader);
     if (meshCount == 0) {
         std::fputs("No meshes in file!\n", out);
@@ -64,7 +64,7 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
     reader.rewind();
     BrushBuilder builder;
     for (int i = 0; i < meshCount; ++i) {
-        const Brush brush = readBrush(reader, settings.version, builder, out);
+        const Brush brush = readBrush(reader, settings.version, builder, out, reading);
         printBrush(brush, settings.verbose, out);
         if (!checkConvex(brush, out)) common::reportError(-1, "Brush %s is non-convex!", brush.name.c_str());
         writeBrush(file, brush, settings.version);
@@ -73,6 +73,11 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
 }
 
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
+    // "--lenient" may stand anywhere; the other arguments keep their places.
+    std::vector<const char*> arguments(argv, argv + argc);
+    const bool lenient = std::erase_if(arguments, [](const char* a) { return std::string_view(a) == "--lenient"; }) > 0;
+    argc = static_cast<int>(arguments.size());
+    argv = arguments.data();
     printBanner(out);
     if (argc < 2) {
         printUsage(out);
@@ -80,6 +85,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     }
     const Settings settings = parseSettings(argc, argv);
     const std::string inputName = argv[1];
+    const MeshReading reading{lenient, &diagnostics, inputName};
     common::LoadedFile input = common::loadTextFile(inputName);
     if (!input.ok()) {
         std::string what = common::describe(input.failure);
@@ -105,7 +111,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     }
     std::optional<std::vector<std::uint8_t>> bytes;
     try {
-        bytes = convertScene(reader, settings, out);
+        bytes = convertScene(reader, settings, out, reading);
     } catch (common::InputError& error) {
         if (error.file.empty()) error.file = inputName;
         throw;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collision/ase_line_reader.h"
+#include "collision/mesh_reader.h"
 #include "common/diagnostics.h"
 
 namespace collision {
@@ -32,7 +33,7 @@ Settings parseSettings(int argc, const char* const* argv);
 // nullopt after "No meshes in file!\n" when the text holds no mesh. Throws
 // common::InputError on bad input or a non-convex brush; nothing is written here.
 std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, const Settings& settings,
-                                                      std::FILE* out);
+                                                      std::FILE* out, const MeshReading& reading = {});
 
 // Runs the tool with its command line, printing to `out`; returns the exit
 // status (kExitSuccess, kExitUsage) and throws common::InputError on every

@@ -24,8 +24,7 @@ std::string_view findValue(AseLineReader& reader, const char* keyword) {
     return require(reader, reader.findValue(keyword), keyword);
 }
 
-Row readRow(AseLineReader& reader, const char* keyword) {
-    std::string_view rest = findValue(reader, keyword);
+Row parseRow(AseLineReader& reader, std::string_view rest, const char* keyword) {
     Row row{};
     for (double& value : row) {
         const std::optional<double> number = common::scanDouble(rest);
@@ -66,12 +65,24 @@ int countMeshes(AseLineReader& reader) {
 
 namespace {
 
+// The row of `keyword`, or, reading leniently, `fallback` with a warning when
+// the block has none.
+Row rowOr(AseLineReader& reader, const char* keyword, const Row& fallback, const MeshReading& reading,
+          const std::string& name) {
+    if (!reading.lenient) return parseRow(reader, findValue(reader, keyword), keyword);
+    if (const auto value = reader.findValue(keyword)) return parseRow(reader, *value, keyword);
+    reading.diagnostics->warning(reading.fileName, reader.lineNumber(), name,
+                                 name + ": no " + keyword + " in its block; read as " +
+                                     (fallback == Row{} ? "0" : "the identity row"));
+    return fallback;
+}
+
 Brush readNamedBrush(AseLineReader& reader, const std::string& name, std::int32_t version, BrushBuilder& builder,
-                     std::FILE* out) {
-    const Row r0 = readRow(reader, "*TM_ROW0");
-    const Row r1 = readRow(reader, "*TM_ROW1");
-    const Row r2 = readRow(reader, "*TM_ROW2");
-    const Row position = readRow(reader, "*TM_POS");
+                     std::FILE* out, const MeshReading& reading) {
+    const Row r0 = rowOr(reader, "*TM_ROW0", {1, 0, 0}, reading, name);
+    const Row r1 = rowOr(reader, "*TM_ROW1", {0, 1, 0}, reading, name);
+    const Row r2 = rowOr(reader, "*TM_ROW2", {0, 0, 1}, reading, name);
+    const Row position = rowOr(reader, "*TM_POS", {0, 0, 0}, reading, name);
     const long vertexCount = readCount(reader, "*MESH_NUMVERTEX");
     const long faceCount = readCount(reader, "*MESH_NUMFACES");
 
@@ -124,11 +135,18 @@ Brush readNamedBrush(AseLineReader& reader, const std::string& name, std::int32_
 
 }  // namespace
 
-Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& builder, std::FILE* out) {
+Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& builder, std::FILE* out,
+                const MeshReading& reading) {
+    if (reading.lenient) {
+        reader.seek("*GEOMOBJECT");
+        reader.setObjectBounded(true);
+    }
     const std::string name(require(reader, reader.findWord("*NODE_NAME"), "*NODE_NAME"));
     const long nameLine = reader.lineNumber();
     try {
-        return readNamedBrush(reader, name, version, builder, out);
+        Brush brush = readNamedBrush(reader, name, version, builder, out, reading);
+        reader.setObjectBounded(false);
+        return brush;
     } catch (common::InputError& error) {
         if (error.object.empty()) error.object = name;
         error.notes.push_back({"while reading mesh " + name + ", which starts here", nameLine});

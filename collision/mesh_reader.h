@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "collision/ase_line_reader.h"
+#include "common/diagnostics.h"
 #include "collision/brush.h"
 #include "collision/brush_builder.h"
 
@@ -26,6 +27,16 @@ int countMeshes(AseLineReader& reader);
 // face line lacks a corner or names a vertex outside the mesh, or the brush
 // exceeds 65535 vertices or planes. `builder` is working storage, reused
 // across meshes.
-Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& builder, std::FILE* out);
+//
+// A lenient read starts at the next *GEOMOBJECT line, keeps the lookups in
+// that object's block, and reads missing transform rows as the identity and a
+// missing *TM_POS as 0, each said as a warning on `diagnostics` (for `fileName`).
+struct MeshReading {
+    bool lenient = false;
+    common::Diagnostics* diagnostics = &common::noDiagnostics();
+    std::string fileName;
+};
+Brush readBrush(AseLineReader& reader, std::int32_t version, BrushBuilder& builder, std::FILE* out,
+                const MeshReading& reading = {});
 
 }  // namespace collision

@@ -6,9 +6,23 @@
 #include "modelconv/convert.h"
 #include "modelconv/model_script.h"
 
+#include <string_view>
+#include <vector>
+
 namespace modelconv {
 
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
+    // Options may stand anywhere; the first other argument is the script.
+    std::vector<const char*> arguments(argv, argv + argc);
+    sceneread::ReadOptions options;
+    options.diagnostics = &diagnostics;
+    std::erase_if(arguments, [&](const char* argument) {
+        const bool lenient = std::string_view(argument) == "--lenient";
+        options.lenient |= lenient;
+        return lenient;
+    });
+    argc = static_cast<int>(arguments.size());
+    argv = arguments.data();
     std::fputs("DKS To VKM converter\n", out);
     std::fputs("Version 2.0\n", out);
     std::fputs("Copyright (c) the asset pipeline team. All rights reserved.\n", out);
@@ -27,7 +41,10 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
 
     std::fprintf(out, "Loading DKS %s...\n", scriptName.c_str());
     ModelDefinition definition;
-    loadModelScript(definition, scriptName, out);
+    sceneread::TextParser script = sceneread::TextParser::openFile(scriptName);
+    // A lenient read goes back in a block, so it holds each export whole.
+    loadModelScript(definition, script, scriptName,
+                    options.lenient ? sceneread::TextParser::readFile : sceneread::TextParser::openFile, out, options);
     for (size_t lod = 0; lod < definition.sceneFiles.size(); ++lod) {
         const std::string& aseName = definition.sceneFiles[lod];
         if (!common::sameFile(aseName, outputName)) continue;

@@ -25,11 +25,13 @@ std::string value(const sceneread::TextParser& parser, std::string_view text) {
 // The one word of a NAME, LOD or DEFINITION line. Names are one word in the
 // format; a second word means a node name with a blank, which would quietly
 // match another node, so it is refused here.
-std::string oneWord(const sceneread::TextParser& parser, std::string_view keyword, std::string_view word) {
+std::string oneWord(const sceneread::TextParser& parser, std::string_view keyword, std::string_view word,
+                    bool wholeNames) {
     const std::optional<std::string_view> rest = sceneread::restAfter(parser.currentLine(), keyword);
     if (rest && !sceneread::wordAt(*rest, 2).empty()) {
         std::string_view whole = *rest;
         while (!whole.empty() && whole.back() == ' ') whole.remove_suffix(1);
+        if (wholeNames) return value(parser, whole);
         reportError(parser.lineNumber(), "%s line holds more than one word: %s!", std::string(keyword).c_str(),
                     std::string(whole).c_str());
     }
@@ -37,7 +39,7 @@ std::string oneWord(const sceneread::TextParser& parser, std::string_view keywor
 }
 
 // One element block, from its ELEMENT line to its PARENT line.
-ElementDefinition readElement(sceneread::TextParser& parser, int lodCount) {
+ElementDefinition readElement(sceneread::TextParser& parser, int lodCount, bool wholeNames) {
     auto kind = parser.findWord(dks::kElement);
     if (!kind) reportError(-1, "ELEMENT definition required!");
     ElementDefinition element;
@@ -53,20 +55,20 @@ ElementDefinition readElement(sceneread::TextParser& parser, int lodCount) {
 
     auto name = parser.findWord(dks::kName);
     if (!name) reportError(-1, "NAME definition required!");
-    element.name = oneWord(parser, dks::kName, *name);
+    element.name = oneWord(parser, dks::kName, *name, wholeNames);
     element.nameLine = parser.lineNumber();
 
     if (element.type == ElementType::Mesh) {
         for (int i = 0; i < lodCount; ++i) {
             auto node = parser.findWord(dks::lodKeyword(i));
             if (!node) reportError(-1, "LOD definition required!");
-            element.definitions[static_cast<size_t>(i)] = oneWord(parser, dks::lodKeyword(i), *node);
+            element.definitions[static_cast<size_t>(i)] = oneWord(parser, dks::lodKeyword(i), *node, wholeNames);
             element.definitionLines[static_cast<size_t>(i)] = parser.lineNumber();
         }
     } else {
         auto node = parser.findWord(dks::kDefinition);
         if (!node) reportError(-1, "DEFINITION definition required!");
-        element.definitions[0] = oneWord(parser, dks::kDefinition, *node);
+        element.definitions[0] = oneWord(parser, dks::kDefinition, *node, wholeNames);
         element.definitionLines[0] = parser.lineNumber();
     }
 
@@ -81,7 +83,7 @@ ElementDefinition readElement(sceneread::TextParser& parser, int lodCount) {
 
 namespace {
 void readScript(ModelDefinition& definition, sceneread::TextParser& parser, const std::string& fileName,
-                const sceneread::TextOpener& openAse, std::FILE* out);
+                const sceneread::TextOpener& openAse, std::FILE* out, const sceneread::ReadOptions& options);
 }  // namespace
 
 void loadModelScript(ModelDefinition& definition, const std::string& fileName, std::FILE* out) {
@@ -90,10 +92,10 @@ void loadModelScript(ModelDefinition& definition, const std::string& fileName, s
 }
 
 void loadModelScript(ModelDefinition& definition, sceneread::TextParser& parser, const std::string& fileName,
-                     const sceneread::TextOpener& openAse, std::FILE* out) {
+                     const sceneread::TextOpener& openAse, std::FILE* out, const sceneread::ReadOptions& options) {
     definition.scriptFile = fileName;
     try {
-        readScript(definition, parser, fileName, openAse, out);
+        readScript(definition, parser, fileName, openAse, out, options);
     } catch (common::InputError& error) {
         // The scene reader names its own file; everything else is the script's.
         if (error.file.empty()) {
@@ -107,7 +109,7 @@ void loadModelScript(ModelDefinition& definition, sceneread::TextParser& parser,
 namespace {
 
 void readScript(ModelDefinition& definition, sceneread::TextParser& parser, const std::string& fileName,
-                const sceneread::TextOpener& openAse, std::FILE* out) {
+                const sceneread::TextOpener& openAse, std::FILE* out, const sceneread::ReadOptions& options) {
     if (!parser.loaded()) {
         common::InputError error("Can't open DKS: " + fileName + "!", -1, common::ErrorKind::CannotOpen);
         error.file = fileName;
@@ -130,7 +132,7 @@ void readScript(ModelDefinition& definition, sceneread::TextParser& parser, cons
         definition.sceneFiles.push_back(aseName);
         definition.sceneLines.push_back(parser.lineNumber());
         sceneread::TextParser ase = openAse(aseName);
-        sceneread::loadScene(definition.scenes[static_cast<size_t>(i)], ase, aseName, out);
+        sceneread::loadScene(definition.scenes[static_cast<size_t>(i)], ase, aseName, out, options);
     }
 
     auto elements = parser.findValue(dks::kElements);
@@ -141,7 +143,7 @@ void readScript(ModelDefinition& definition, sceneread::TextParser& parser, cons
     // Grown as blocks are read, not sized from the count: a count larger than
     // the script ends with the missing-definition message, not an allocation.
     for (long e = 0; e < elementCount; ++e) {
-        definition.elements.push_back(readElement(parser, static_cast<int>(lodCount)));
+        definition.elements.push_back(readElement(parser, static_cast<int>(lodCount), options.lenient));
     }
 }
 

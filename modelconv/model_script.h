@@ -11,6 +11,7 @@
 
 #include "common/dks_keywords.h"
 #include "sceneread/scene.h"
+#include "sceneread/scene_reader.h"
 #include "sceneread/text_parser.h"
 
 namespace modelconv {
@@ -51,7 +52,9 @@ struct ModelDefinition {
 void loadModelScript(ModelDefinition& definition, const std::string& fileName, std::FILE* out);
 // The same over a script parser of any source; `openAse` gives the text of
 // each LOD's ASE file by the name the script gives it.
+// A lenient read reads names whole (a NAME, LOD or DEFINITION line with a
+// blank names one node) and reads the scenes leniently (see scene_reader.h).
 void loadModelScript(ModelDefinition& definition, sceneread::TextParser& script, const std::string& fileName,
-                     const sceneread::TextOpener& openAse, std::FILE* out);
+                     const sceneread::TextOpener& openAse, std::FILE* out, const sceneread::ReadOptions& options = {});
 
 }  // namespace modelconv

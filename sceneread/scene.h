@@ -66,6 +66,11 @@ struct GeometryObject : SceneNode {
     std::vector<Vec2f> textureVertices;
     std::vector<SceneFace> faces;
     std::int32_t materialRef = 0;
+    // Lenient reading only: a *MATERIAL_REF line was read (or, for a mesh
+    // without texture vertices, the format's material 0 applies), and the
+    // block's *WIREFRAME_COLOR.
+    bool hasMaterialRef = false;
+    std::optional<Colour> wireframeColour;
 };
 
 struct SceneLight : SceneNode {

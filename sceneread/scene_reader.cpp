@@ -37,7 +37,9 @@ namespace {
 
 class AseReader {
 public:
-    AseReader(Scene& scene, TextParser& parser, std::FILE* out) : scene_(scene), parser_(parser), out_(out) {}
+    AseReader(Scene& scene, TextParser& parser, std::FILE* out, const ReadOptions& options, const std::string& fileName)
+        : scene_(scene), parser_(parser), out_(out), options_(options), fileName_(fileName) {}
+    void giveDefaultMaterials();
 
     enum class ObjectKind { None, Geometry, Light, Camera, Helper };
 
@@ -72,9 +74,24 @@ private:
     void readTextureFaces(GeometryObject& object);
     void readVertexColours(GeometryObject& object, size_t colourCount);
 
+    // Lenient reading: what an object's block lacks takes a default, said as
+    // a warning at the line where the block ended.
+    [[nodiscard]] bool lenient() const { return options_.lenient; }
+    void assume(const std::string& what) {
+        options_.diagnostics->warning(fileName_, parser_.lineNumber(), objectName_,
+                                      (objectName_.empty() ? std::string() : objectName_ + ": ") + what);
+    }
+    // The floats of `keyword`, or `fallback` with a warning when a lenient
+    // read finds no such line in the object's block.
+    void floatsOr(const char* keyword, float* values, int n, const float* fallback, const char* assumed);
+    void readMaterialReference(GeometryObject& object);
+    void skipToObjectEnd(GeometryObject& object);
+
     Scene& scene_;
     TextParser& parser_;
     std::FILE* out_;
+    const ReadOptions& options_;
+    const std::string& fileName_;
     std::string objectName_;  // the object being read, for messages
 };
 
@@ -119,7 +136,16 @@ std::string_view AseReader::requireValue(std::string_view keyword) {
 }
 
 void AseReader::readMaterialList() {
-    if (!parser_.findEntry("*MATERIAL_LIST")) fail("Crap! Missing *MATERIAL_LIST...");
+    // Materials come before the objects: a lenient read does not look for
+    // them past the first object.
+    parser_.beginObject(lenient());
+    const bool found = parser_.findEntry("*MATERIAL_LIST").has_value();
+    parser_.endObject();
+    if (!found && lenient()) {
+        assume("no *MATERIAL_LIST before the first object; every mesh gets a material of its own");
+        return;
+    }
+    if (!found) fail("Crap! Missing *MATERIAL_LIST...");
     auto countText = parser_.findEntry("*MATERIAL_COUNT");
     if (!countText) fail("Crap! Missing *MATERIAL_COUNT...");
     const long materialCount = common::atolC(*countText);
@@ -219,7 +245,7 @@ void AseReader::readObjects() {
         else if (keywordPosition(line, "*CAMERAOBJECT") >= 0) kind = ObjectKind::Camera;
         else if (keywordPosition(line, "*HELPEROBJECT") >= 0) kind = ObjectKind::Helper;
         if (kind == ObjectKind::None) continue;
-        parser_.beginObject(false);
+        parser_.beginObject(lenient());
         try {
             readObject(kind);
         } catch (common::InputError& error) {
@@ -264,24 +290,28 @@ void AseReader::readObject(ObjectKind kind) {
 
 void AseReader::readNodeTransform(SceneNode& node) {
     objectName_.clear();
-    if (auto nodeName = parser_.findWord("*NODE_NAME")) {
-        node.name = name(*nodeName);
+    if (auto nodeName = lenient() ? parser_.findValue("*NODE_NAME") : parser_.findWord("*NODE_NAME")) {
+        // Read whole when lenient ("Bip01 Spine"), as SCENE2DKS writes it.
+        std::string_view whole = *nodeName;
+        while (!whole.empty() && whole.back() == ' ') whole.remove_suffix(1);
+        node.name = name(lenient() ? whole : *nodeName);
         node.line = parser_.lineNumber();
         objectName_ = node.name;
     }
     std::fprintf(out_, "Node name = %s\n", node.name.c_str());
 
     float a[3], b[3], c[3], p[3], axis[3], angle = 0;
-    floats(requireValue("*TM_ROW0"), a, 3, "*TM_ROW0");
-    floats(requireValue("*TM_ROW1"), b, 3, "*TM_ROW1");
-    floats(requireValue("*TM_ROW2"), c, 3, "*TM_ROW2");
+    static constexpr float kRow0[3] = {1, 0, 0}, kRow1[3] = {0, 1, 0}, kRow2[3] = {0, 0, 1}, kZero[3] = {0, 0, 0};
+    floatsOr("*TM_ROW0", a, 3, kRow0, "identity rows");
+    floatsOr("*TM_ROW1", b, 3, kRow1, "identity rows");
+    floatsOr("*TM_ROW2", c, 3, kRow2, "identity rows");
     // y up: exchange the second and third coordinates of each row and the
     // second and third rows.
     node.matrix = {a[0], a[2], a[1], 0, c[0], c[2], c[1], 0, b[0], b[2], b[1], 0, 0, 0, 0, 1};
-    floats(requireValue("*TM_POS"), p, 3, "*TM_POS");
+    floatsOr("*TM_POS", p, 3, kZero, "position 0");
     node.position = {p[0], p[2], p[1]};
-    floats(requireValue("*TM_ROTAXIS"), axis, 3, "*TM_ROTAXIS");
-    floats(requireValue("*TM_ROTANGLE"), &angle, 1, "*TM_ROTANGLE");
+    floatsOr("*TM_ROTAXIS", axis, 3, kZero, "no rotation");
+    floatsOr("*TM_ROTANGLE", &angle, 1, kZero, "no rotation");
 
     const double h = static_cast<double>(angle) * 0.5;
     const double x = axis[0], y = axis[1], z = axis[2];
@@ -291,6 +321,19 @@ void AseReader::readNodeTransform(SceneNode& node) {
     const double s = length == 0 ? 0.0 : std::sin(h) / length;
     node.rotation = {static_cast<float>(x * s), static_cast<float>(z * s), static_cast<float>(y * s),
                      static_cast<float>(std::cos(h))};
+}
+
+void AseReader::floatsOr(const char* keyword, float* values, int n, const float* fallback, const char* assumed) {
+    if (!lenient()) {
+        floats(requireValue(keyword), values, n, keyword);
+        return;
+    }
+    if (auto value = parser_.findValue(keyword)) {
+        floats(*value, values, n, keyword);
+        return;
+    }
+    std::copy(fallback, fallback + n, values);
+    assume(std::string("no ") + keyword + " in its block; read as " + assumed);
 }
 
 void AseReader::readGeometryObject() {
@@ -310,11 +353,17 @@ void AseReader::readGeometryObject() {
     }
     readMeshFaces(object, faceCount);
 
-    const size_t uvCount = count(parser_.findEntry("*MESH_NUMTVERTEX"), "*MESH_NUMTVERTEX", "*MESH_TVERT");
+    const std::optional<std::string_view> uvText = parser_.findEntry("*MESH_NUMTVERTEX");
+    if (!uvText && lenient()) assume("no *MESH_NUMTVERTEX in its block; read as 0");
+    const size_t uvCount = count(uvText, "*MESH_NUMTVERTEX", "*MESH_TVERT");
     std::fprintf(out_, "UV vertices : %i\n", static_cast<int>(uvCount));
     if (uvCount == 0) {
         // Not fatal: the object keeps its geometry and the object pass goes on.
         std::fprintf(out_, "ERROR! No UV vertices for element %s\n", object.name.c_str());
+        if (lenient()) {
+            object.hasMaterialRef = true;  // the format's material 0
+            skipToObjectEnd(object);
+        }
         return;
     }
     parser_.findValue("*MESH_TVERTLIST");
@@ -329,6 +378,12 @@ void AseReader::readGeometryObject() {
     if (auto colourText = parser_.findEntry("*MESH_NUMCVERTEX")) {
         const size_t colourCount = count(colourText, "*MESH_NUMCVERTEX", "*MESH_VERTCOL");
         if (colourCount != 0) readVertexColours(object, colourCount);
+    } else if (lenient()) {
+        assume("no *MESH_NUMCVERTEX in its block; read as no vertex colours");
+    }
+    if (lenient()) {
+        readMaterialReference(object);
+        return;
     }
 
     auto materialRef = parser_.findEntry("*MATERIAL_REF");
@@ -339,6 +394,37 @@ void AseReader::readGeometryObject() {
         throw error;
     }
     object.materialRef = index(*materialRef, "*MATERIAL_REF");
+}
+
+// The lenient *MATERIAL_REF lookup, which also takes the *WIREFRAME_COLOR
+// that exporters write for meshes without a material.
+void AseReader::readMaterialReference(GeometryObject& object) {
+    while (parser_.readLineInObject()) {
+        const std::string_view line = parser_.currentLine();
+        const std::string_view first = wordAt(line, 1);
+        if (equalsIgnoreCase(first, "*MATERIAL_REF") && !wordAt(line, 2).empty()) {
+            object.materialRef = index(wordAt(line, 2), "*MATERIAL_REF");
+            object.hasMaterialRef = true;
+            return;
+        }
+        if (equalsIgnoreCase(first, "*WIREFRAME_COLOR")) {
+            std::string_view rest = *restAfter(line, first);
+            float rgb[3];
+            floats(rest, rgb, 3, "*WIREFRAME_COLOR", false);
+            object.wireframeColour = Colour{colourComponent(rgb[0]), colourComponent(rgb[1]), colourComponent(rgb[2]), 255};
+        }
+    }
+}
+
+// The rest of a block that the format does not read, for its *WIREFRAME_COLOR.
+void AseReader::skipToObjectEnd(GeometryObject& object) {
+    while (parser_.readLineInObject()) {
+        const std::string_view line = parser_.currentLine();
+        if (!equalsIgnoreCase(wordAt(line, 1), "*WIREFRAME_COLOR")) continue;
+        float rgb[3];
+        floats(*restAfter(line, wordAt(line, 1)), rgb, 3, "*WIREFRAME_COLOR", false);
+        object.wireframeColour = Colour{colourComponent(rgb[0]), colourComponent(rgb[1]), colourComponent(rgb[2]), 255};
+    }
 }
 
 void AseReader::readTextureFaces(GeometryObject& object) {
@@ -421,12 +507,38 @@ void AseReader::readMeshFaces(GeometryObject& object, size_t faceCount) {
 
 }  // namespace
 
+SceneMaterial defaultMaterial(const GeometryObject& object) {
+    SceneMaterial material;
+    material.name = object.name + "_wire";
+    material.diffuse = object.wireframeColour.value_or(Colour{127, 127, 127, 255});
+    return material;
+}
+
+void AseReader::giveDefaultMaterials() {
+    for (GeometryObject& object : scene_.geometryObjects) {
+        const auto ref = static_cast<size_t>(object.materialRef);
+        const bool usable =
+            object.materialRef >= 0 && ref < scene_.materialGroups.size() && !scene_.materialGroups[ref].empty();
+        if (object.hasMaterialRef && usable) continue;
+        const auto materialIndex = static_cast<std::int32_t>(scene_.materials.size());
+        scene_.materials.push_back(defaultMaterial(object));
+        object.materialRef = static_cast<std::int32_t>(scene_.materialGroups.size());
+        scene_.materialGroups.push_back({materialIndex});
+        const std::string why = !object.hasMaterialRef ? "no *MATERIAL_REF in its block"
+                                                       : "material " + std::to_string(ref) + " does not exist";
+        options_.diagnostics->warning(fileName_, object.line, object.name,
+                                      object.name + ": " + why + "; given material " + scene_.materials.back().name +
+                                          (object.wireframeColour ? " (diffuse from *WIREFRAME_COLOR)" : " (grey)"));
+    }
+}
+
 void loadScene(Scene& scene, const std::string& fileName, std::FILE* out) {
     TextParser parser = TextParser::openFile(fileName);
     loadScene(scene, parser, fileName, out);
 }
 
-void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, std::FILE* out) {
+void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, std::FILE* out,
+               const ReadOptions& options) {
     if (!parser.loaded()) {
         common::InputError error("Can't open ASE: " + fileName + "!", -1, common::ErrorKind::CannotOpen);
         error.file = fileName;
@@ -434,10 +546,11 @@ void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, st
     }
     parser.setQuotesAsBlanks(true);
     std::fprintf(out, "Loading ASE %s...\n", fileName.c_str());
-    AseReader reader(scene, parser, out);
+    AseReader reader(scene, parser, out, options, fileName);
     try {
         reader.readMaterialList();
         reader.readObjects();
+        if (options.lenient) reader.giveDefaultMaterials();
     } catch (common::InputError& error) {
         if (error.file.empty()) error.file = fileName;
         // An error without a line happened at the end of the file, where the

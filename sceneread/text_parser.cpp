@@ -1,6 +1,7 @@
 #include "sceneread/text_parser.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <unistd.h>
 #ifdef __SSE2__
@@ -107,6 +108,20 @@ TextParser TextParser::overText(std::string_view text) {
     return parser;
 }
 
+TextParser TextParser::readFile(const std::string& fileName) {
+    common::LoadedFile loaded = common::loadTextFile(fileName);
+    if (!loaded.ok()) {
+        TextParser missing;
+        missing.fileName_ = fileName;
+        return missing;
+    }
+    auto text = std::make_unique<std::string>(std::move(loaded.bytes));
+    TextParser parser = overText(*text);
+    parser.fileName_ = fileName;
+    parser.decoded_ = std::move(text);
+    return parser;
+}
+
 TextParser TextParser::openFile(const std::string& fileName) {
     TextParser parser;
     parser.fileName_ = fileName;
@@ -165,6 +180,8 @@ bool startsObject(std::string_view line) {
 }
 
 void TextParser::beginObject(bool stopAtNextObject) {
+    // Going back needs the whole text at hand: a streamed file forgets.
+    assert(!stopAtNextObject || window_ == nullptr);
     watching_ = true;
     stopAtNextObject_ = stopAtNextObject;
     crossing_ = {};
@@ -182,10 +199,7 @@ bool TextParser::passLine(std::string_view keyword) {
     if (!watching_) return true;
     if (crossing_.line < 0) {
         if (!startsObject(line_)) return true;
-        if (stopAtNextObject_) {
-            replay_ = true;
-            return false;
-        }
+        if (stopAtNextObject_) return false;
         crossing_.line = lineNumber_;
         crossing_.keyword = keyword;
     }
@@ -198,10 +212,6 @@ bool TextParser::passLine(std::string_view keyword) {
 
 int TextParser::readLine() {
     if (!loaded_) return -1;
-    if (replay_) {
-        replay_ = false;
-        return 0;
-    }
     line_.clear();
     // Enough for the longest line, its line end and the byte after it.
     fill(kMaxLineBytes + 2);
@@ -232,27 +242,48 @@ int TextParser::readLine() {
     return 0;
 }
 
-std::optional<std::string_view> TextParser::findValue(std::string_view keyword) {
+template <typename Match>
+std::optional<std::string_view> TextParser::lookup(std::string_view keyword, Match match) {
+    const size_t startBegin = begin_;
+    const long startLine = lineNumber_;
     while (readLine() == 0 && passLine(keyword))
-        if (auto rest = restAfter(line_, keyword)) return rest;
+        if (auto found = match(std::string_view(line_))) return found;
+    // Stopping at the object's end, a lookup that finds nothing reads nothing.
+    if (watching_ && stopAtNextObject_) {
+        begin_ = startBegin;
+        lineNumber_ = startLine;
+    }
     return std::nullopt;
+}
+
+bool TextParser::readLineInObject() {
+    const size_t startBegin = begin_;
+    const long startLine = lineNumber_;
+    if (readLine() == 0 && passLine({})) return true;
+    if (watching_ && stopAtNextObject_) {
+        begin_ = startBegin;
+        lineNumber_ = startLine;
+    }
+    return false;
+}
+
+std::optional<std::string_view> TextParser::findValue(std::string_view keyword) {
+    return lookup(keyword, [&](std::string_view line) { return restAfter(line, keyword); });
 }
 
 std::optional<std::string_view> TextParser::findWord(std::string_view keyword) {
-    while (readLine() == 0 && passLine(keyword))
-        if (auto word = wordAfter(line_, keyword)) return word;
-    return std::nullopt;
+    return lookup(keyword, [&](std::string_view line) { return wordAfter(line, keyword); });
 }
 
 std::optional<std::string_view> TextParser::findEntry(std::string_view keyword) {
-    while (readLine() == 0 && passLine(keyword)) {
-        const std::string_view first = wordAt(line_, 1);
+    return lookup(keyword, [&](std::string_view line) -> std::optional<std::string_view> {
+        const std::string_view first = wordAt(line, 1);
         if (first.size() == keyword.size() && equalsIgnoreCase(first, keyword)) {
-            const std::string_view second = wordAt(line_, 2);
+            const std::string_view second = wordAt(line, 2);
             if (!second.empty()) return second;
         }
-    }
-    return std::nullopt;
+        return std::nullopt;
+    });
 }
 
 }  // namespace sceneread

@@ -58,6 +58,8 @@ public:
     // device, or an empty file is not loaded. A UTF-16 file reads as its
     // Windows-1252 text (common::loadTextFile).
     static TextParser openFile(const std::string& fileName);
+    // The same, with the whole file read into memory first.
+    static TextParser readFile(const std::string& fileName);
 
     TextParser(TextParser&&) = default;
     TextParser& operator=(TextParser&&) = default;
@@ -95,7 +97,9 @@ public:
     // keyword ending in OBJECT: *GEOMOBJECT, *CAMERAOBJECT, ...). With
     // `stopAtNextObject` a lookup ends there, unanswered, and the next
     // readLine hands out that line again; otherwise the lookup reads on, as
-    // the format always has, and endObject tells where it crossed.
+    // the format always has, and endObject tells where it crossed. A lookup
+    // that stops unanswered reads nothing: the next one starts where it did.
+    // Stopping needs the whole text in memory (overText, readFile).
     struct PassedName {
         std::string name;
         long line = -1;
@@ -107,11 +111,16 @@ public:
     };
     void beginObject(bool stopAtNextObject);
     std::optional<Crossing> endObject();
+    // readLine within the object: false at the end of the data, or (when
+    // stopping at the next object) at the line that starts it.
+    bool readLineInObject();
 
 private:
     TextParser() = default;
     // False when a lookup must stop at the current line (see beginObject).
     bool passLine(std::string_view keyword);
+    template <typename Match>
+    std::optional<std::string_view> lookup(std::string_view keyword, Match match);
     // Makes at least `bytes` bytes available from begin_, unless the file ends.
     void fill(size_t bytes);
 
@@ -121,7 +130,7 @@ private:
     std::uint64_t fileSize_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of data_[0]
     std::unique_ptr<char[]> window_;  // never zero-filled: only read bytes are used
-    std::unique_ptr<std::string> decoded_;  // a UTF-16 file's text in 8 bits
+    std::unique_ptr<std::string> decoded_;  // a file read whole (a UTF-16 one in 8 bits)
     const char* data_ = nullptr;  // the window, or the text in memory
     size_t windowBytes_ = 0;
     size_t begin_ = 0, end_ = 0;
@@ -129,7 +138,7 @@ private:
     long lineNumber_ = 0;
     bool loaded_ = false;
     bool quotesAsBlanks_ = false;
-    bool watching_ = false, stopAtNextObject_ = false, replay_ = false;
+    bool watching_ = false, stopAtNextObject_ = false;
     Crossing crossing_;
     std::string line_;
 };

@@ -361,3 +361,59 @@ TEST(ColourComponent, TruncatesTimes255AndKeepsTheLowEightBits) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Lenient {
+    Scene scene;
+    std::string warnings;
+};
+
+Lenient loadLeniently(const std::string& text) {
+    testsupport::CapturedOutput out, warnings;
+    common::Diagnostics diagnostics(warnings.file());
+    Lenient read;
+    sceneread::TextParser parser = sceneread::TextParser::overText(text);
+    sceneread::loadScene(read.scene, parser, "s.ase", out.file(), {true, &diagnostics});
+    read.warnings = warnings.text();
+    return read;
+}
+
+TEST(LoadScene, LenientReadingKeepsLookupsInTheirBlockAndSaysWhatItAssumed) {
+    const std::string good = kMaterials + kMesh;
+    const Lenient same = loadLeniently(good);
+    EXPECT_EQ("", same.warnings);
+    EXPECT_EQ(load(good).materials.size(), same.scene.materials.size());
+
+    // Without its texture list the first mesh no longer reads on into the next.
+    std::string noUv = replaced(kMesh, "\t\t*MESH_NUMTVERTEX 2\n", "");
+    noUv = replaced(noUv, "*MESH_NUMTVFACES 1", "*MESH_NUMTVFACE 1");
+    const Lenient both = loadLeniently(kMaterials + noUv + replaced(kMesh, "Box 01", "Second"));
+    ASSERT_EQ(2u, both.scene.geometryObjects.size());
+    EXPECT_TRUE(both.scene.geometryObjects[0].textureVertices.empty());
+    EXPECT_EQ(2u, both.scene.geometryObjects[1].textureVertices.size());
+    EXPECT_NE(std::string::npos, both.warnings.find(": warning: Box 01: no *MESH_NUMTVERTEX in its block; read as 0\n"))
+        << both.warnings;
+
+    // No transform position, no material list, a wireframe colour instead of a material.
+    std::string bare = replaced(kMesh, "\t\t*TM_POS 0 0 0\n", "");
+    bare = replaced(bare, "\t*MATERIAL_REF 1\n", "\t*WIREFRAME_COLOR 1.0000 0.5000 0.0000\n");
+    const Lenient own = loadLeniently(bare + replaced(bare, "Box 01", "Other"));
+    ASSERT_EQ(2u, own.scene.materials.size());
+    EXPECT_EQ("Box 01_wire", own.scene.materials[0].name);
+    EXPECT_EQ(255, own.scene.materials[0].diffuse.r);
+    EXPECT_EQ(127, own.scene.materials[0].diffuse.g);
+    EXPECT_EQ(1, own.scene.geometryObjects[1].materialRef);
+    EXPECT_NE(std::string::npos, own.warnings.find("no *MATERIAL_LIST before the first object"));
+    EXPECT_NE(std::string::npos, own.warnings.find("Box 01: no *TM_POS in its block; read as position 0"));
+    EXPECT_NE(std::string::npos, own.warnings.find("given material Box 01_wire (diffuse from *WIREFRAME_COLOR)"));
+
+    // A reference beyond the list, and real faults that stay errors.
+    const Lenient beyond = loadLeniently(kMaterials + replaced(kMesh, "*MATERIAL_REF 1", "*MATERIAL_REF 7"));
+    EXPECT_EQ("Box 01_wire", beyond.scene.materials.back().name);
+    EXPECT_NE(std::string::npos, beyond.warnings.find("material 7 does not exist; given material Box 01_wire (grey)"));
+    EXPECT_THROW(loadLeniently(kMaterials + replaced(kMesh, "*MESH_NUMVERTEX 3", "*MESH_NUMVERTEX 4")),
+                 common::InputError);
+}
+
+}  // namespace

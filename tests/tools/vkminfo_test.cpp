@@ -284,4 +284,39 @@ TEST(ReadVkm, NamesTheCheckThatAChangedFieldFails) {
     EXPECT_EQ("truncated header", errorOf(std::span(good.bytes.data(), 31)));
 }
 
+// Cameras only; element i has parent parents[i].
+std::vector<std::uint8_t> camerasWithParents(const std::vector<std::int32_t>& parents) {
+    common::ByteWriter w;
+    w.raw("VKM2");
+    for (std::uint32_t word : {512u, static_cast<std::uint32_t>(parents.size()), 0u, 0u, 0u, 0u, 0u}) w.u32(word);
+    w.chunk(1, 0);
+    for (size_t i = 0; i < parents.size(); ++i) {
+        w.chunk(2, 412);
+        elementRecord(w, "e" + std::to_string(i), 2, parents[i], [](const std::string&) {});
+    }
+    return w.take();
+}
+
+TEST(ReadVkm, FollowsLongParentChainsAndFindsTheirLoops) {
+    constexpr std::int32_t kCount = 20000;
+    const struct {
+        const char* shape;
+        std::int32_t (*parentOf)(std::int32_t);
+        std::string message;
+    } rows[] = {
+        {"each under the one before", [](std::int32_t i) { return i - 1; }, ""},
+        {"each under the one after", [](std::int32_t i) { return i + 1 < kCount ? i + 1 : -1; }, ""},
+        {"a binary tree", [](std::int32_t i) { return i == 0 ? -1 : (i - 1) / 2; }, ""},
+        {"the last half a loop", [](std::int32_t i) { return i + 1 < kCount ? i + 1 : kCount / 2; },
+         "the parent chain of element 0 loops"},
+        {"the last its own parent", [](std::int32_t i) { return i + 1 < kCount ? i - 1 : i; },
+         "the parent chain of element 19999 loops"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::int32_t> parents(kCount);
+        for (std::int32_t i = 0; i < kCount; ++i) parents[static_cast<size_t>(i)] = row.parentOf(i);
+        EXPECT_EQ(row.message, errorOf(camerasWithParents(parents))) << row.shape;
+    }
+}
+
 }  // namespace

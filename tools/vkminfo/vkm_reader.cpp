@@ -1,5 +1,6 @@
 #include "tools/vkminfo/vkm_reader.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "common/byte_reader.h"
@@ -130,10 +131,22 @@ void checkHierarchy(const std::vector<Element>& elements, size_t at) {
         if (parent < -1 || parent >= static_cast<std::int32_t>(elements.size()))
             failAt(at, "element " + std::to_string(i) + " has parent " + std::to_string(parent));
     }
+    // Linear: each element is walked once. The walk from `i` marks its chain and
+    // stops at a root, at an element known to reach one, or back on its own
+    // chain (a loop). Every earlier element reached a root, so `i` is the lowest
+    // element whose chain loops.
+    enum : std::uint8_t { kUnseen, kOnChain, kReachesRoot };
+    constexpr size_t kRoot = SIZE_MAX;
+    std::vector<std::uint8_t> state(elements.size(), kUnseen);
+    auto parentOf = [&](size_t e) {
+        const std::int32_t parent = elements[e].parent;
+        return parent < 0 ? kRoot : static_cast<size_t>(parent);
+    };
     for (size_t i = 0; i < elements.size(); ++i) {
-        size_t steps = 0;
-        for (std::int32_t p = elements[i].parent; p >= 0; p = elements[static_cast<size_t>(p)].parent)
-            if (++steps > elements.size()) failAt(at, "the parent chain of element " + std::to_string(i) + " loops");
+        size_t p = i;
+        for (; p != kRoot && state[p] == kUnseen; p = parentOf(p)) state[p] = kOnChain;
+        if (p != kRoot && state[p] == kOnChain) failAt(at, "the parent chain of element " + std::to_string(i) + " loops");
+        for (p = i; p != kRoot && state[p] == kOnChain; p = parentOf(p)) state[p] = kReachesRoot;
     }
 }
 

@@ -21,6 +21,12 @@ namespace common {
 // holds the headers around the largest chunk.
 inline constexpr std::uint64_t kMaxModelFileBytes = (std::uint64_t{1} << 32) + (std::uint64_t{1} << 20);
 
+// Whether a reader refuses NaN and infinity where an engine places and draws
+// by a value (positions, normals, planes, spheres). The formats allow any float
+// bits, and the converters write what the export says ("nan" and "1e39" read
+// as numbers there), so only an inspector's judgement refuses them.
+enum class FloatValues { Any, FiniteOnly };
+
 struct ByteError : std::runtime_error {
     ByteError(std::size_t at, const std::string& message) : std::runtime_error(message), offset(at) {}
     std::size_t offset;  // from the start of the whole span

@@ -32,7 +32,7 @@ std::vector<std::uint8_t> convert(std::int32_t version) {
 
 std::string errorOf(const std::vector<std::uint8_t>& bytes) {
     try {
-        readHxm(bytes);
+        readHxm(bytes, common::FloatValues::FiniteOnly);
     } catch (const HxmError& e) {
         return e.what();
     }
@@ -116,7 +116,13 @@ TEST(HxmReader, NamesWhatIsWrongWithAMalformedFile) {
         {0x200, 380, 97, "brush 0 edge chunk size 97 does not match its counts (expected 96)"},
         {0x200, 384 + 8 * 3, 0x00090000, "brush 0 edge 3 names a vertex outside its 8 vertices"},
         {0x200, 384 + 8 * 3 + 4, 0x00060000, "brush 0 edge 3 names a plane outside its 6 planes"},
+        {0x200, 116, 0x7FC00000, "brush 0 sphere has a non-finite value"},
+        {0x200, 128, 0x7F800000, "brush 0 sphere has a non-finite value"},
+        {0x200, 144 + 32, 0xFF800000, "brush 0 vertex 2 has a non-finite coordinate"},
+        {0x200, 280 + 16 + 12, 0x7FC00000, "brush 0 plane 1 has a non-finite value"},
         {0x101, 4, 3, "brush 2 header needs 80 bytes, 0 left"},
+        {0x101, 112 + 4, 0x7F800000, "brush 0 vertex 0 has a non-finite coordinate"},
+        {0x101, 240, 0xFFC00000, "brush 0 plane 0 has a non-finite value"},
         {0x101, 96, 0x10000000, "brush 0 vertex table needs 4294967296 bytes, 720 left"},
         {0x101, 100, 0x01000000, "brush 0 plane table needs 268435456 bytes, 592 left"},
         {0x101, 104, 0x01000000, "brush 0 edge table needs 134217728 bytes, 496 left"},
@@ -129,6 +135,9 @@ TEST(HxmReader, NamesWhatIsWrongWithAMalformedFile) {
     const auto flat = convert(0x101);
     EXPECT_EQ(errorOf({flat.begin(), flat.begin() + 31}), "file header needs 32 bytes, 31 left");
     EXPECT_EQ(errorOf({flat.begin(), flat.begin() + 100}), "brush 0 header needs 80 bytes, 68 left");
+    auto infinite = convert(0x200);
+    infinite.at(128 + 3) = 0x7F, infinite.at(128 + 2) = 0x80;
+    EXPECT_NO_THROW(readHxm(infinite));  // the format itself allows any value
     auto headerOnly = convert(0x100);
     headerOnly.push_back(0);
     EXPECT_EQ(errorOf(headerOnly), "1 bytes after the last header");

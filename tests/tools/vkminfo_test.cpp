@@ -212,7 +212,7 @@ struct SmallModel {
 
 std::string errorOf(std::span<const std::uint8_t> bytes) {
     try {
-        vkminfo::readVkm(bytes);
+        vkminfo::readVkm(bytes, common::FloatValues::FiniteOnly);
     } catch (const vkminfo::VkmError& e) {
         return e.what();
     }
@@ -272,6 +272,17 @@ TEST(ReadVkm, NamesTheCheckThatAChangedFieldFails) {
         {"mesh parent", 0, 2, "the parent chain of element 0 loops"},
         {"camera parent", 0, 2, "the parent chain of element 1 loops"},
         {"light parent", 0, 2, "the parent chain of element 2 loops"},
+        {"vertex 1 position", 4, 0x7FC00000, "vertex 1 position has a non-finite value"},
+        {"vertex 2 normal", 8, 0x7F800000, "vertex 2 normal has a non-finite value"},
+        {"mesh local position", 0, 0x7FC00000, "element 0 local position has a non-finite value"},
+        {"camera world position", 8, 0xFF800000, "element 1 world position has a non-finite value"},
+        {"light local matrix", 32, 0x7F800000, "element 2 local matrix has a non-finite value"},
+        {"mesh world matrix", 16, 0xFFC00000, "element 0 world matrix has a non-finite value"},
+        {"camera local rotation", 12, 0x7FC00000, "element 1 local rotation has a non-finite value"},
+        {"light world rotation", 0, 0x7FC00000, "element 2 world rotation has a non-finite value"},
+        {"mesh sphere centre", 4, 0x7FC00000, "element 0 sphere centre has a non-finite value"},
+        {"camera sphere radius", 0, 0x7F800000, "element 1 sphere radius has a non-finite value"},
+        {"mesh origin radius", 0, 0x7FC00000, ""},  // shown, not used for placing
     };
     for (const auto& row : rows) {
         ASSERT_TRUE(good.at.contains(row.field)) << row.field;
@@ -282,6 +293,11 @@ TEST(ReadVkm, NamesTheCheckThatAChangedFieldFails) {
         EXPECT_EQ(row.message, errorOf(bad)) << row.field << " + " << row.plus;
     }
     EXPECT_EQ("truncated header", errorOf(std::span(good.bytes.data(), 31)));
+    std::vector<std::uint8_t> infinite = good.bytes;
+    infinite.at(good.at.at("vertex 0 normal") + 3) = 0x7F;  // 0x7F000000 + 0x00800000: +inf
+    infinite.at(good.at.at("vertex 0 normal") + 2) = 0x80;
+    EXPECT_EQ("vertex 0 normal has a non-finite value", errorOf(infinite));
+    EXPECT_NO_THROW(vkminfo::readVkm(infinite));  // the format itself allows any value
 }
 
 // Cameras only; element i has parent parents[i].

@@ -1,6 +1,8 @@
 #include "tools/hxminfo/hxm_reader.h"
 
+#include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/byte_reader.h"
 
@@ -24,6 +26,12 @@ void zeros(Cursor& in, std::size_t count, const std::string& what) {
     if (!common::allZero(in.take(count, what))) throw ByteError(start, what + " is not zero");
 }
 
+bool finite(std::initializer_list<float> values) {
+    for (const float v : values)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
 std::size_t count(Cursor& in, const std::string& what) {
     const std::size_t at = in.offset();
     const std::int32_t value = in.i32();
@@ -43,7 +51,8 @@ void chunkHeader(Cursor& in, const std::string& what, std::uint32_t type, std::u
                                std::to_string(size) + ")");
 }
 
-BrushRecord readBrush(Cursor& in, std::size_t index, bool chunked) {
+BrushRecord readBrush(Cursor& in, std::size_t index, bool chunked, common::FloatValues check) {
+    const bool finiteOnly = check == common::FloatValues::FiniteOnly;
     const std::string where = "brush " + std::to_string(index);
     const std::size_t start = in.offset();
     std::uint64_t chunkSize = 0;
@@ -64,8 +73,11 @@ BrushRecord readBrush(Cursor& in, std::size_t index, bool chunked) {
     const std::size_t edges = count(in, where + " edge count");
     if (chunked) {
         b.hasSphere = true;
+        const std::size_t at = in.offset();
         for (float& c : b.centre) c = in.f32();
         b.radius = in.f32();
+        if (finiteOnly && !finite({b.centre[0], b.centre[1], b.centre[2], b.radius}))
+            throw ByteError(at, where + " sphere has a non-finite value");
     }
     zeros(in, 4, where + " reserved field");
     const std::uint64_t tables = 16ull * vertices + 16ull * planes + 8ull * edges;
@@ -79,11 +91,19 @@ BrushRecord readBrush(Cursor& in, std::size_t index, bool chunked) {
         Vertex v{in.f32(), in.f32(), in.f32(), in.f32()};
         if (std::bit_cast<std::uint32_t>(v.w) != 0)
             throw ByteError(at + 12, where + " vertex " + std::to_string(i) + " has a fourth component that is not 0");
+        if (finiteOnly && !finite({v.x, v.y, v.z}))
+            throw ByteError(at, where + " vertex " + std::to_string(i) + " has a non-finite coordinate");
         b.vertices.push_back(v);
     }
     if (chunked) chunkHeader(in, where + " plane", 2, 16ull * planes);
     need(in, 16 * planes, where + " plane table");
-    for (std::size_t i = 0; i < planes; ++i) b.planes.push_back({in.f32(), in.f32(), in.f32(), in.f32()});
+    for (std::size_t i = 0; i < planes; ++i) {
+        const std::size_t at = in.offset();
+        const Plane p{in.f32(), in.f32(), in.f32(), in.f32()};
+        if (finiteOnly && !finite({p.a, p.b, p.c, p.d}))
+            throw ByteError(at, where + " plane " + std::to_string(i) + " has a non-finite value");
+        b.planes.push_back(p);
+    }
     if (chunked) chunkHeader(in, where + " edge", 3, 8ull * edges);
     need(in, 8 * edges, where + " edge table");
     for (std::size_t i = 0; i < edges; ++i) {
@@ -110,7 +130,7 @@ Layout layoutFor(std::int32_t version) {
 
 namespace {
 
-HxmFile readFile(std::span<const std::uint8_t> bytes) {
+HxmFile readFile(std::span<const std::uint8_t> bytes, common::FloatValues check) {
     Cursor in(bytes);
     need(in, kHeaderBytes, "file header");
     if (std::memcmp(in.take(4, "file header").data(), "HXM\0", 4) != 0)
@@ -123,7 +143,7 @@ HxmFile readFile(std::span<const std::uint8_t> bytes) {
     file.layout = layoutFor(file.version);
     if (file.layout != Layout::HeaderOnly)
         for (std::int32_t i = 0; i < file.brushCount; ++i)
-            file.brushes.push_back(readBrush(in, static_cast<std::size_t>(i), file.layout == Layout::Chunked));
+            file.brushes.push_back(readBrush(in, static_cast<std::size_t>(i), file.layout == Layout::Chunked, check));
     if (in.left() != 0)
         throw ByteError(in.offset(), std::to_string(in.left()) + " bytes after the last " +
                                         (file.layout == Layout::HeaderOnly ? "header" : "brush"));
@@ -132,9 +152,9 @@ HxmFile readFile(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-HxmFile readHxm(std::span<const std::uint8_t> bytes) {
+HxmFile readHxm(std::span<const std::uint8_t> bytes, common::FloatValues check) {
     try {
-        return readFile(bytes);
+        return readFile(bytes, check);
     } catch (const ByteError& e) {
         throw HxmError(e.offset, e.what());
     }

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
         return kExitMalformed;
     }
     try {
-        const hxminfo::HxmFile file = hxminfo::readHxm(bytes);
+        const hxminfo::HxmFile file = hxminfo::readHxm(bytes, common::FloatValues::FiniteOnly);
         const std::string text = json ? hxminfo::describeJson(file, fileName, verbose)
                                       : hxminfo::describeText(file, fileName, verbose);
         std::fwrite(text.data(), 1, text.size(), stdout);

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     try {
-        const vkminfo::Model model = vkminfo::readVkm(bytes);
+        const vkminfo::Model model = vkminfo::readVkm(bytes, common::FloatValues::FiniteOnly);
         if (json)
             vkminfo::printJson(stdout, model, verbose);
         else

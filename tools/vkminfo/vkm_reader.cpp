@@ -1,5 +1,6 @@
 #include "tools/vkminfo/vkm_reader.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -44,6 +45,17 @@ Cursor chunk(Cursor& c, std::uint32_t kind, const char* what) {
     return c.sub(size, what);
 }
 
+// `field` names the field for the message; it is only called on failure.
+template <size_t N, typename Field>
+std::array<float, N> floats(Cursor& c, common::FloatValues check, Field field) {
+    const size_t start = c.offset();
+    const std::array<float, N> values = c.floats<N>();
+    if (check == common::FloatValues::FiniteOnly)
+        for (const float v : values)
+            if (!std::isfinite(v)) failAt(start, field() + " has a non-finite value");
+    return values;
+}
+
 void done(const Cursor& c, const char* what) {
     if (c.left() != 0) c.fail(std::to_string(c.left()) + " unexpected bytes at the end of " + what);
 }
@@ -62,7 +74,7 @@ Material readMaterial(Cursor& c) {
     return m;
 }
 
-Lod readLod(Cursor& parent, size_t materialCount) {
+Lod readLod(Cursor& parent, size_t materialCount, common::FloatValues check) {
     Cursor c = chunk(parent, 1, "LOD");
     Lod lod;
     const std::uint32_t vertexCount = c.u32(), indexWords = c.u32(), edgeWords = c.u32();
@@ -72,9 +84,10 @@ Lod readLod(Cursor& parent, size_t materialCount) {
         Cursor v = chunk(c, 1, "vertex list");
         if (v.left() != 36 * std::uint64_t{vertexCount}) v.fail("vertex chunk size does not match the vertex count");
         lod.vertices.resize(vertexCount);
-        for (Vertex& vertex : lod.vertices) {
-            vertex.position = v.floats<3>();
-            vertex.normal = v.floats<3>();
+        for (size_t i = 0; i < lod.vertices.size(); ++i) {
+            Vertex& vertex = lod.vertices[i];
+            vertex.position = floats<3>(v, check, [i] { return "vertex " + std::to_string(i) + " position"; });
+            vertex.normal = floats<3>(v, check, [i] { return "vertex " + std::to_string(i) + " normal"; });
             for (auto& b : vertex.colour) b = v.u8();
             zeros(v, 1, "vertex colour padding");
             vertex.u = v.f32();
@@ -145,12 +158,13 @@ void checkHierarchy(const std::vector<Element>& elements, size_t at) {
     for (size_t i = 0; i < elements.size(); ++i) {
         size_t p = i;
         for (; p != kRoot && state[p] == kUnseen; p = parentOf(p)) state[p] = kOnChain;
-        if (p != kRoot && state[p] == kOnChain) failAt(at, "the parent chain of element " + std::to_string(i) + " loops");
+        if (p != kRoot && state[p] == kOnChain)
+            failAt(at, "the parent chain of element " + std::to_string(i) + " loops");
         for (p = i; p != kRoot && state[p] == kOnChain; p = parentOf(p)) state[p] = kReachesRoot;
     }
 }
 
-Model readModel(std::span<const std::uint8_t> bytes) {
+Model readModel(std::span<const std::uint8_t> bytes, common::FloatValues check) {
     Cursor file(bytes);
     file.need(32, "truncated header");
     if (std::memcmp(bytes.data(), "VKM2", 4) != 0) file.fail("not a VKM file (no VKM2 magic)");
@@ -173,20 +187,23 @@ Model readModel(std::span<const std::uint8_t> bytes) {
         e.name = text(c, 256, "element name");
         e.type = c.u32();
         e.parent = c.i32();
-        e.localPosition = c.floats<3>();
-        e.worldPosition = c.floats<3>();
-        e.localMatrix = c.floats<9>();
-        e.worldMatrix = c.floats<9>();
-        e.localRotation = c.floats<4>();
-        e.worldRotation = c.floats<4>();
+        auto field = [i](const char* name) {
+            return [i, name] { return "element " + std::to_string(i) + " " + name; };
+        };
+        e.localPosition = floats<3>(c, check, field("local position"));
+        e.worldPosition = floats<3>(c, check, field("world position"));
+        e.localMatrix = floats<9>(c, check, field("local matrix"));
+        e.worldMatrix = floats<9>(c, check, field("world matrix"));
+        e.localRotation = floats<4>(c, check, field("local rotation"));
+        e.worldRotation = floats<4>(c, check, field("world rotation"));
         e.originRadius = c.f32();
-        e.sphereCenter = c.floats<3>();
-        e.sphereRadius = c.f32();
+        e.sphereCenter = floats<3>(c, check, field("sphere centre"));
+        e.sphereRadius = floats<1>(c, check, field("sphere radius"))[0];
         if (e.type == 3) {
             e.useLight = c.i32();
         } else if (e.type == 1) {
             e.bounds = c.floats<6>();
-            for (std::uint32_t lod = 0; lod < model.lodCount; ++lod) e.lods.push_back(readLod(c, materialCount));
+            for (std::uint32_t lod = 0; lod < model.lodCount; ++lod) e.lods.push_back(readLod(c, materialCount, check));
             if (!e.lods.empty() && std::memcmp(e.bounds.data(), e.lods[0].bounds.data(), sizeof e.bounds) != 0 &&
                 !e.lods[0].vertices.empty())
                 c.fail("mesh bounds differ from its LOD 0 bounds");
@@ -210,9 +227,9 @@ const char* typeName(std::uint32_t type) {
     }
 }
 
-Model readVkm(std::span<const std::uint8_t> bytes) {
+Model readVkm(std::span<const std::uint8_t> bytes, common::FloatValues check) {
     try {
-        return readModel(bytes);
+        return readModel(bytes, check);
     } catch (const ByteError& e) {
         throw VkmError(e.offset, e.what());
     }

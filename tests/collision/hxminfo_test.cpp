@@ -164,4 +164,17 @@ TEST(HxmReport, ShowsEachBrushAsTextOrJson) {
     EXPECT_EQ(json.substr(json.size() - 7), "]]}\n]}\n");
 }
 
+TEST(HxmReport, WritesNamesInEitherEncodingAsUtf8InJson) {
+    hxminfo::HxmFile file;
+    file.brushes.resize(2);
+    file.brushes[0].name = "M\xE9tal";
+    file.brushes[1].name = "M\xC3\xA9tal";
+    const std::string json = hxminfo::describeJson(file, "\x93q\x94.hxm", false);
+    const std::string start = "{\"file\": \"\xE2\x80\x9Cq\xE2\x80\x9D.hxm\", ";
+    EXPECT_EQ(json.substr(0, start.size()), start);
+    EXPECT_NE(json.find("[\n  {\"name\": \"M\xC3\xA9tal\", \"nameTerminated\": true,"), std::string::npos);
+    EXPECT_NE(json.find(",\n  {\"name\": \"M\xC3\xA9tal\", \"nameTerminated\""), std::string::npos) << json;
+    EXPECT_NE(hxminfo::describeText(file, "f", false).find("brush 0: \"M\\xE9tal\", 0 vertices"), std::string::npos);
+}
+
 }  // namespace

@@ -63,6 +63,25 @@ TEST(ReadVkm, AcceptsWhatTheWriterWroteForTheExampleVehicle) {
     EXPECT_NE(std::string::npos, json.text().find("\"type\": \"OMNILIGHT\""));
 }
 
+// The exporter writes Windows-1252 names, newer tools UTF-8: JSON shows both as
+// UTF-8, the text view shows the bytes.
+TEST(PrintJson, WritesNamesInEitherEncodingAsUtf8) {
+    vkminfo::Model model;
+    model.materials.resize(1);
+    model.materials[0].name = "M\xE9tal";
+    model.materials[0].bitmap = "\x93q\x94.tga";
+    model.elements.resize(1);
+    model.elements[0].name = "M\xC3\xA9tal\n";
+    model.elements[0].type = 2;
+    testsupport::CapturedOutput json, text;
+    vkminfo::printJson(json.file(), model, false);
+    vkminfo::printText(text.file(), model, false);
+    EXPECT_NE(json.text().find("{\"name\": \"M\xC3\xA9tal\", \"diffuse\""), std::string::npos) << json.text();
+    EXPECT_NE(json.text().find("\"bitmap\": \"\xE2\x80\x9Cq\xE2\x80\x9D.tga\"}"), std::string::npos);
+    EXPECT_NE(json.text().find("{\"name\": \"M\xC3\xA9tal\\u000a\", \"type\""), std::string::npos);
+    EXPECT_NE(text.text().find("material 0 \"M\xE9tal\": diffuse"), std::string::npos) << text.text();
+}
+
 // Every cut and a changed word at many places must give a VkmError (or, for
 // changes the format cannot detect, a model): never a crash.
 TEST(ReadVkm, RejectsTruncatedAndCorruptedFilesWithAnOffset) {

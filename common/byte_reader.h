@@ -16,11 +16,6 @@
 
 namespace common {
 
-// The largest file the inspectors load. Every size in the VKM and HXM formats
-// is a 32-bit field, so a model cannot be much larger than 4 GiB; the margin
-// holds the headers around the largest chunk.
-inline constexpr std::uint64_t kMaxModelFileBytes = (std::uint64_t{1} << 32) + (std::uint64_t{1} << 20);
-
 // Whether a reader refuses NaN and infinity where an engine places and draws
 // by a value (positions, normals, planes, spheres). The formats allow any float
 // bits, and the converters write what the export says ("nan" and "1e39" read

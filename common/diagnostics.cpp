@@ -1,47 +1,13 @@
 #include "common/diagnostics.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
-#include "common/text_encoding.h"
+#include "common/json_text.h"
 
 namespace common {
 
 namespace {
-
-// Length of the valid UTF-8 sequence at text[at], or 0 when there is none.
-size_t utf8Length(std::string_view text, size_t at) {
-    const auto lead = static_cast<std::uint8_t>(text[at]);
-    size_t length = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2, minimum = 0x80;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, minimum = 0x800;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, minimum = 0x10000;
-    else return 0;
-    if (at + length > text.size()) return 0;
-    char32_t codePoint = lead & (0x7F >> length);
-    for (size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<std::uint8_t>(text[at + i]);
-        if ((next & 0xC0) != 0x80) return 0;
-        codePoint = codePoint << 6 | (next & 0x3F);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint < 0xE000)) return 0;
-    return length;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 const char* severityWord(Severity severity) {
     switch (severity) {
@@ -53,36 +19,6 @@ const char* severityWord(Severity severity) {
 }
 
 }  // namespace
-
-std::string jsonString(std::string_view text) {
-    std::string out = "\"";
-    for (size_t at = 0; at < text.size();) {
-        const auto byte = static_cast<std::uint8_t>(text[at]);
-        if (byte >= 0x80) {
-            if (const size_t length = utf8Length(text, at)) {
-                out.append(text, at, length);
-                at += length;
-            } else {
-                appendUtf8(out, windows1252ToUnicode(byte));
-                ++at;
-            }
-            continue;
-        }
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += static_cast<char>(byte);
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else {
-            out += static_cast<char>(byte);
-        }
-        ++at;
-    }
-    out += '"';
-    return out;
-}
 
 void Diagnostics::takeOptions(std::vector<const char*>& arguments) {
     std::erase_if(arguments, [this](const char* argument) {

@@ -69,8 +69,4 @@ private:
 // A diagnostics channel that discards everything (the default of library calls).
 Diagnostics& noDiagnostics();
 
-// "<text>" as a JSON string: valid UTF-8 passes through, other bytes are read
-// as Windows-1252 (the exporter's code page), control characters escaped.
-std::string jsonString(std::string_view text);
-
 }  // namespace common

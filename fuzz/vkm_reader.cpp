@@ -1,5 +1,6 @@
-// vkminfo's reader and reports over arbitrary bytes: anything but a VkmError
-// escaping is a bug.
+// vkminfo's reader and reports over arbitrary bytes, read as the format allows
+// and as vkminfo reads (no NaN or infinity where placing and drawing): anything
+// but a VkmError escaping is a bug.
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
@@ -11,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         const vkminfo::Model model = vkminfo::readVkm(std::span(data, size));
         vkminfo::printText(fuzzsupport::sink(), model, true);
         vkminfo::printJson(fuzzsupport::sink(), model, true);
+        vkminfo::readVkm(std::span(data, size), common::FloatValues::FiniteOnly);
     } catch (const vkminfo::VkmError&) {
     }
     return 0;

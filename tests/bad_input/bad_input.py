@@ -2,6 +2,7 @@
 """The bad-input table: what each tool does with each kind of bad input.
 
   bad_input.py <source dir> <DKS2VKM> <SCENE2DKS> <SCENE2HXM> <tool> <row>
+  bad_input.py <source dir> --inspector <vkminfo or hxminfo> <tool> <row>
 
 Runs the built program in a scratch folder on a bad version of the example
 scene and checks the last console line (exactly), the exit status, and what
@@ -113,6 +114,71 @@ CASES = {
     },
 }
 
+# The inspectors (bad_input.py <source dir> --inspector <program> <tool> <row>):
+# a valid model from the fuzz seeds, and per row the file given, the expected
+# standard-error line (exactly) and exit status. "model.*" names the copied
+# model, changed as the row's setup says; nothing goes to standard output.
+INSPECTORS = {"vkminfo": "fuzz/corpus/vkm_reader/camera_and_light.vkm", "hxminfo": "fuzz/corpus/hxm_reader/format2.hxm"}
+MODEL_LIMIT = (1 << 32) + (1 << 20)  # bytes: larger files are no models
+
+INSPECTOR_CASES = {
+    "vkminfo": {
+        "missing": ("none.vkm", "vkminfo: none.vkm: cannot open", 1),
+        "directory": ("model.vkm", "vkminfo: model.vkm: is a directory or device, not a file", 1),
+        "device": ("/dev/zero", "vkminfo: /dev/zero: is a directory or device, not a file", 1),
+        "read_error": ("/proc/self/mem", "vkminfo: /proc/self/mem: cannot be read: Input/output error", 1),
+        "too_large": ("model.vkm", f"vkminfo: model.vkm: is too large (more than {MODEL_LIMIT} bytes)", 1),
+        "garbage": ("model.vkm", "vkminfo: model.vkm: malformed VKM file at offset 0: not a VKM file (no VKM2 magic)", 1),
+        "output_full": ("model.vkm", "vkminfo: cannot write the output: No space left on device", 1),
+    },
+    "hxminfo": {
+        "missing": ("none.hxm", "hxminfo: none.hxm: cannot open the file", 1),
+        "directory": ("model.hxm", "hxminfo: model.hxm: is a directory or device, not a file", 1),
+        "device": ("/dev/zero", "hxminfo: /dev/zero: is a directory or device, not a file", 1),
+        "read_error": ("/proc/self/mem", "hxminfo: /proc/self/mem: cannot be read: Input/output error", 1),
+        "too_large": ("model.hxm", f"hxminfo: model.hxm: is too large (more than {MODEL_LIMIT} bytes)", 1),
+        "garbage": ("model.hxm",
+                    "hxminfo: model.hxm: malformed HXM file at offset 0: not an HXM file (magic is not \"HXM\\0\")", 1),
+        "output_full": ("model.hxm", "hxminfo: cannot write the output: No space left on device", 1),
+    },
+}
+
+
+def inspect(source, program, tool, row):
+    name, expected_error, expected_status = INSPECTOR_CASES[tool][row]
+    with tempfile.TemporaryDirectory() as work:
+        model = os.path.join(work, "model" + os.path.splitext(INSPECTORS[tool])[1])
+        shutil.copy(os.path.join(source, INSPECTORS[tool]), model)
+        if name.startswith("/") and not os.path.exists(name):
+            return SKIP
+        if row == "directory":
+            os.remove(model)
+            os.mkdir(model)
+        elif row == "too_large":
+            try:
+                os.truncate(model, MODEL_LIMIT + 1)  # sparse: no disk space used
+            except OSError:
+                return SKIP
+        elif row == "garbage":
+            open(model, "wb").write(garbage(4096))
+        output = subprocess.PIPE
+        if row == "output_full":
+            if not os.path.exists("/dev/full"):
+                return SKIP
+            output = open("/dev/full", "wb")
+        run = subprocess.run([os.path.abspath(program), name], cwd=work, stdout=output, stderr=subprocess.PIPE,
+                             timeout=60)
+        failures = []
+        if run.returncode != expected_status:
+            failures.append(f"exit status {run.returncode}, expected {expected_status}")
+        if run.stderr.decode("latin-1") != expected_error + "\n":
+            failures.append(f"standard error {run.stderr!r}, expected {expected_error!r}")
+        if run.stdout:
+            failures.append(f"standard output is not empty: {run.stdout[:200]!r}")
+        for failure in failures:
+            print(f"{tool} {row}: {failure}")
+        return 1 if failures else 0
+
 
 def bad_input(tool, kind, text):
     if kind == "empty":
@@ -143,6 +209,8 @@ def bad_input(tool, kind, text):
 
 
 def main():
+    if sys.argv[2] == "--inspector":
+        return inspect(sys.argv[1], *sys.argv[3:6])
     source, binaries, tool, row = sys.argv[1], dict(zip(TOOLS, sys.argv[2:5])), sys.argv[5], sys.argv[6]
     setup = TOOLS[tool]
     change, expected_line, expected_status, fate, *expected_error = CASES[tool][row]

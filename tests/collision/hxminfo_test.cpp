@@ -32,7 +32,7 @@ std::vector<std::uint8_t> convert(std::int32_t version) {
 
 std::string errorOf(const std::vector<std::uint8_t>& bytes) {
     try {
-        readHxm(bytes);
+        readHxm(bytes, common::FloatValues::FiniteOnly);
     } catch (const HxmError& e) {
         return e.what();
     }
@@ -84,26 +84,63 @@ TEST(HxmReader, RejectsEveryTruncationAndSurvivesEveryChangedByte) {
     }
 }
 
+// Each check of the reader, reached by writing one little-endian word into a
+// valid file of the given version (format 2 brush 0: chunk header at 32, name
+// at 40, counts at 104, sphere at 116, vertex chunk at 136, plane chunk at 272,
+// edge chunk at 376; format 1 brush 0: counts at 96, vertices from 112).
 TEST(HxmReader, NamesWhatIsWrongWithAMalformedFile) {
-    const auto good = convert(0x200);
-    auto patched = [&](size_t at, std::uint32_t value) {
-        auto bytes = good;
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-        return errorOf(bytes);
+    const struct {
+        std::int32_t version;
+        size_t at;
+        std::uint32_t value;
+        const char* message;
+    } rows[] = {
+        {0x200, 0, 0x004D5849, "not an HXM file (magic is not \"HXM\\0\")"},
+        {0x200, 4, 0xFFFFFFFF, "brush count is negative (-1)"},
+        {0x200, 4, 1, "448 bytes after the last brush"},
+        {0x200, 4, 3, "brush 2 chunk header needs 8 bytes, 0 left"},
+        {0x200, 20, 7, "reserved header field is not zero"},
+        {0x200, 32, 5, "brush 0 chunk has type 5, expected 1"},
+        {0x200, 36, 441, "brush 0 chunk size 441 does not match its counts (expected 440)"},
+        {0x200, 104, 0xFFFFFFFF, "brush 0 vertex count is negative (-1)"},
+        {0x200, 108, 0xFFFFFFFE, "brush 0 plane count is negative (-2)"},
+        {0x200, 112, 0xFFFFFFFF, "brush 0 edge count is negative (-1)"},
+        {0x200, 112, 7, "brush 0 chunk size 440 does not match its counts (expected 400)"},
+        {0x200, 132, 1, "brush 0 reserved field is not zero"},
+        {0x200, 136, 4, "brush 0 vertex chunk has type 4, expected 1"},
+        {0x200, 140, 127, "brush 0 vertex chunk size 127 does not match its counts (expected 128)"},
+        {0x200, 172, 0x3F800000, "brush 0 vertex 1 has a fourth component that is not 0"},
+        {0x200, 272, 5, "brush 0 plane chunk has type 5, expected 2"},
+        {0x200, 276, 95, "brush 0 plane chunk size 95 does not match its counts (expected 96)"},
+        {0x200, 376, 1, "brush 0 edge chunk has type 1, expected 3"},
+        {0x200, 380, 97, "brush 0 edge chunk size 97 does not match its counts (expected 96)"},
+        {0x200, 384 + 8 * 3, 0x00090000, "brush 0 edge 3 names a vertex outside its 8 vertices"},
+        {0x200, 384 + 8 * 3 + 4, 0x00060000, "brush 0 edge 3 names a plane outside its 6 planes"},
+        {0x200, 116, 0x7FC00000, "brush 0 sphere has a non-finite value"},
+        {0x200, 128, 0x7F800000, "brush 0 sphere has a non-finite value"},
+        {0x200, 144 + 32, 0xFF800000, "brush 0 vertex 2 has a non-finite coordinate"},
+        {0x200, 280 + 16 + 12, 0x7FC00000, "brush 0 plane 1 has a non-finite value"},
+        {0x101, 4, 3, "brush 2 header needs 80 bytes, 0 left"},
+        {0x101, 112 + 4, 0x7F800000, "brush 0 vertex 0 has a non-finite coordinate"},
+        {0x101, 240, 0xFFC00000, "brush 0 plane 0 has a non-finite value"},
+        {0x101, 96, 0x10000000, "brush 0 vertex table needs 4294967296 bytes, 720 left"},
+        {0x101, 100, 0x01000000, "brush 0 plane table needs 268435456 bytes, 592 left"},
+        {0x101, 104, 0x01000000, "brush 0 edge table needs 134217728 bytes, 496 left"},
     };
-    EXPECT_EQ(patched(0, 0x004D5849), "not an HXM file (magic is not \"HXM\\0\")");
-    EXPECT_EQ(patched(4, 0xFFFFFFFF), "brush count is negative (-1)");
-    EXPECT_EQ(patched(4, 1), "448 bytes after the last brush");
-    EXPECT_EQ(patched(4, 3), "brush 2 chunk header needs 8 bytes, 0 left");
-    EXPECT_EQ(patched(20, 7), "reserved header field is not zero");
-    EXPECT_EQ(patched(36, 441), "brush 0 chunk size 441 does not match its counts (expected 440)");
-    EXPECT_EQ(patched(32 + 80, 7), "brush 0 chunk size 440 does not match its counts (expected 400)");
-    EXPECT_EQ(patched(32 + 108, 127), "brush 0 vertex chunk size 127 does not match its counts (expected 128)");
-    EXPECT_EQ(patched(32 + 240, 5), "brush 0 plane chunk has type 5, expected 2");
-    EXPECT_EQ(patched(32 + 140, 0x3F800000), "brush 0 vertex 1 has a fourth component that is not 0");
-    EXPECT_EQ(patched(32 + 352 + 8 * 3, 0x00090000), "brush 0 edge 3 names a vertex outside its 8 vertices");
-    EXPECT_EQ(patched(32 + 352 + 8 * 3 + 4, 0x00060000), "brush 0 edge 3 names a plane outside its 6 planes");
-    EXPECT_EQ(patched(32 + 100, 1), "brush 0 reserved field is not zero");
+    for (const auto& row : rows) {
+        auto bytes = convert(row.version);
+        for (size_t i = 0; i < 4; ++i) bytes.at(row.at + i) = static_cast<std::uint8_t>(row.value >> (8 * i));
+        EXPECT_EQ(errorOf(bytes), row.message) << std::hex << row.version << " " << std::dec << row.at;
+    }
+    const auto flat = convert(0x101);
+    EXPECT_EQ(errorOf({flat.begin(), flat.begin() + 31}), "file header needs 32 bytes, 31 left");
+    EXPECT_EQ(errorOf({flat.begin(), flat.begin() + 100}), "brush 0 header needs 80 bytes, 68 left");
+    auto infinite = convert(0x200);
+    infinite.at(128 + 3) = 0x7F, infinite.at(128 + 2) = 0x80;
+    EXPECT_NO_THROW(readHxm(infinite));  // the format itself allows any value
+    auto headerOnly = convert(0x100);
+    headerOnly.push_back(0);
+    EXPECT_EQ(errorOf(headerOnly), "1 bytes after the last header");
 }
 
 TEST(HxmReport, ShowsEachBrushAsTextOrJson) {
@@ -125,6 +162,19 @@ TEST(HxmReport, ShowsEachBrushAsTextOrJson) {
     EXPECT_EQ(json.substr(0, start.size()), start);
     EXPECT_NE(json.find("\"sphere\": null,\n   \"vertices\": [[-10, 0, -10], [10, 0, -10]"), std::string::npos);
     EXPECT_EQ(json.substr(json.size() - 7), "]]}\n]}\n");
+}
+
+TEST(HxmReport, WritesNamesInEitherEncodingAsUtf8InJson) {
+    hxminfo::HxmFile file;
+    file.brushes.resize(2);
+    file.brushes[0].name = "M\xE9tal";
+    file.brushes[1].name = "M\xC3\xA9tal";
+    const std::string json = hxminfo::describeJson(file, "\x93q\x94.hxm", false);
+    const std::string start = "{\"file\": \"\xE2\x80\x9Cq\xE2\x80\x9D.hxm\", ";
+    EXPECT_EQ(json.substr(0, start.size()), start);
+    EXPECT_NE(json.find("[\n  {\"name\": \"M\xC3\xA9tal\", \"nameTerminated\": true,"), std::string::npos);
+    EXPECT_NE(json.find(",\n  {\"name\": \"M\xC3\xA9tal\", \"nameTerminated\""), std::string::npos) << json;
+    EXPECT_NE(hxminfo::describeText(file, "f", false).find("brush 0: \"M\\xE9tal\", 0 vertices"), std::string::npos);
 }
 
 }  // namespace

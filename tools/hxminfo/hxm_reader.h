@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_reader.h"
+
 namespace hxminfo {
 
 struct HxmError : std::runtime_error {
@@ -56,7 +58,8 @@ struct HxmFile {
     std::vector<BrushRecord> brushes;  // empty for HeaderOnly
 };
 
-// Parses the whole file; throws HxmError on the first problem found.
-HxmFile readHxm(std::span<const std::uint8_t> bytes);
+// Parses the whole file; throws HxmError on the first problem found. With
+// FiniteOnly a NaN or infinity in a vertex, a plane or the sphere is one.
+HxmFile readHxm(std::span<const std::uint8_t> bytes, common::FloatValues check = common::FloatValues::Any);
 
 }  // namespace hxminfo

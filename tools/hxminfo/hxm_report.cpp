@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/json_text.h"
+
 namespace hxminfo {
 
 namespace {
@@ -29,8 +31,8 @@ std::string hexVersion(std::int32_t version) {
     return text;
 }
 
-// Quotes and escapes a name for either view; `json` picks \u00XX over \xNN.
-std::string quoted(const std::string& name, bool json) {
+// The text view's quoting: printable ASCII as it is, other bytes as \xNN.
+std::string quoted(const std::string& name) {
     std::string out = "\"";
     for (const char ch : name) {
         const auto c = static_cast<unsigned char>(ch);
@@ -39,7 +41,7 @@ std::string quoted(const std::string& name, bool json) {
             out += ch;
         } else if (c < 0x20 || c >= 0x7F) {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, json ? "\\u%04X" : "\\x%02X", c);
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
             out += escaped;
         } else {
             out += ch;
@@ -55,7 +57,7 @@ std::string describeText(const HxmFile& file, const std::string& fileName, bool 
                       " (" + formatName(file.layout) + "), " + std::to_string(file.brushCount) + " brush(es)\n";
     std::size_t index = 0;
     for (const BrushRecord& b : file.brushes) {
-        out += "brush " + std::to_string(index++) + ": " + quoted(b.name, false) +
+        out += "brush " + std::to_string(index++) + ": " + quoted(b.name) +
                (b.nameTerminated ? "" : " (64 bytes, no terminator)") + ", " + std::to_string(b.vertices.size()) +
                " vertices, " + std::to_string(b.planes.size()) + " planes, " + std::to_string(b.edges.size()) +
                " edges";
@@ -84,14 +86,15 @@ std::string describeText(const HxmFile& file, const std::string& fileName, bool 
 }
 
 std::string describeJson(const HxmFile& file, const std::string& fileName, bool verbose) {
-    std::string out = "{\"file\": " + quoted(fileName, true) + ", \"size\": " + std::to_string(file.size) +
+    std::string out = "{\"file\": " + common::jsonString(fileName) + ", \"size\": " + std::to_string(file.size) +
                       ", \"version\": " + std::to_string(file.version) + ", \"format\": " +
                       (file.layout == Layout::Flat ? "1" : file.layout == Layout::Chunked ? "2" : "null") +
                       ", \"brushCount\": " + std::to_string(file.brushCount) + ", \"brushes\": [";
     for (std::size_t index = 0; index < file.brushes.size(); ++index) {
         const BrushRecord& b = file.brushes[index];
         out += index ? ",\n  {" : "\n  {";
-        out += "\"name\": " + quoted(b.name, true) + ", \"nameTerminated\": " + (b.nameTerminated ? "true" : "false") +
+        out += "\"name\": " + common::jsonString(b.name) +
+               ", \"nameTerminated\": " + (b.nameTerminated ? "true" : "false") +
                ", \"vertexCount\": " + std::to_string(b.vertices.size()) +
                ", \"planeCount\": " + std::to_string(b.planes.size()) +
                ", \"edgeCount\": " + std::to_string(b.edges.size()) + ", \"sphere\": ";

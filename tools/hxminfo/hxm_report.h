@@ -12,8 +12,8 @@ namespace hxminfo {
 // printed with 9 significant digits, which is exact for single precision.
 std::string describeText(const HxmFile& file, const std::string& fileName, bool verbose);
 
-// The same as one JSON object. Non-finite floats become null; name bytes
-// outside printable ASCII are escaped as \u00XX (read as Latin-1).
+// The same as one JSON object. Non-finite floats become null; names are
+// written by common::jsonString (UTF-8 kept, other bytes read as Windows-1252).
 std::string describeJson(const HxmFile& file, const std::string& fileName, bool verbose);
 
 }  // namespace hxminfo

@@ -1,11 +1,12 @@
 // hxminfo: validates an HXM collision file and prints its brushes.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <span>
 #include <string>
-#include <vector>
 
+#include "common/file_loader.h"
+#include "common/model_input.h"
 #include "tools/hxminfo/hxm_reader.h"
 #include "tools/hxminfo/hxm_report.h"
 
@@ -36,18 +37,19 @@ int main(int argc, char** argv) {
     }
     if (fileName.empty()) return usage();
 
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
+    const common::LoadedFile loaded = common::loadFile(fileName, common::kMaxModelFileBytes);
+    if (loaded.failure == common::LoadFailure::CannotOpen) {
         std::fprintf(stderr, "hxminfo: %s: cannot open the file\n", fileName.c_str());
         return kExitMalformed;
     }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        std::fprintf(stderr, "hxminfo: %s: cannot read the file\n", fileName.c_str());
+    if (!loaded.ok()) {
+        std::fprintf(stderr, "hxminfo: %s: %s%s\n", fileName.c_str(), common::describe(loaded.failure),
+                     common::loadFailureDetail(loaded).c_str());
         return kExitMalformed;
     }
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(loaded.bytes.data()), loaded.bytes.size());
     try {
-        const hxminfo::HxmFile file = hxminfo::readHxm(bytes);
+        const hxminfo::HxmFile file = hxminfo::readHxm(bytes, common::FloatValues::FiniteOnly);
         const std::string text = json ? hxminfo::describeJson(file, fileName, verbose)
                                       : hxminfo::describeText(file, fileName, verbose);
         std::fwrite(text.data(), 1, text.size(), stdout);
@@ -56,5 +58,9 @@ int main(int argc, char** argv) {
                      error.what());
         return kExitMalformed;
     }
-    return std::fflush(stdout) == 0 ? 0 : kExitMalformed;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "hxminfo: cannot write the output: %s\n", std::strerror(errno));
+        return kExitMalformed;
+    }
+    return 0;
 }

@@ -1,12 +1,14 @@
 // vkminfo [--verbose|-v] [--json] <file.vkm>
 // Checks a VKM model file and prints what it holds. Exit status: 0 valid,
 // 1 unreadable or malformed (message on standard error), 2 usage.
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <span>
 #include <string>
-#include <vector>
 
+#include "common/file_loader.h"
+#include "common/model_input.h"
 #include "tools/vkminfo/vkm_reader.h"
 #include "tools/vkminfo/vkm_report.h"
 
@@ -24,20 +26,29 @@ int main(int argc, char** argv) {
         std::fputs("usage: vkminfo [--verbose|-v] [--json] <file.vkm>\n", stderr);
         return 2;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    const common::LoadedFile loaded = common::loadFile(file, common::kMaxModelFileBytes);
+    if (loaded.failure == common::LoadFailure::CannotOpen) {
         std::fprintf(stderr, "vkminfo: %s: cannot open\n", file.c_str());
         return 1;
     }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!loaded.ok()) {
+        std::fprintf(stderr, "vkminfo: %s: %s%s\n", file.c_str(), common::describe(loaded.failure),
+                     common::loadFailureDetail(loaded).c_str());
+        return 1;
+    }
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(loaded.bytes.data()), loaded.bytes.size());
     try {
-        const vkminfo::Model model = vkminfo::readVkm(bytes);
+        const vkminfo::Model model = vkminfo::readVkm(bytes, common::FloatValues::FiniteOnly);
         if (json)
             vkminfo::printJson(stdout, model, verbose);
         else
             vkminfo::printText(stdout, model, verbose);
     } catch (const vkminfo::VkmError& e) {
         std::fprintf(stderr, "vkminfo: %s: malformed VKM file at offset %zu: %s\n", file.c_str(), e.offset, e.what());
+        return 1;
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "vkminfo: cannot write the output: %s\n", std::strerror(errno));
         return 1;
     }
     return 0;

@@ -1,118 +1,101 @@
 #include "tools/vkminfo/vkm_reader.h"
 
-#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
+
+#include "common/byte_reader.h"
 
 namespace vkminfo {
 
 namespace {
 
-class Cursor {
-public:
-    Cursor(std::span<const std::uint8_t> bytes, size_t begin, size_t end) : bytes_(bytes), at_(begin), end_(end) {}
+using common::ByteError;
+using common::Cursor;
 
-    size_t at() const { return at_; }
-    size_t left() const { return end_ - at_; }
-    [[noreturn]] void fail(const std::string& what) const { throw VkmError(at_, what); }
+[[noreturn]] void failAt(size_t offset, const std::string& what) { throw ByteError(offset, what); }
 
-    void need(size_t n, const char* what) const {
-        if (left() < n) fail(std::string("truncated ") + what);
-    }
-    std::uint8_t u8() {
-        need(1, "byte");
-        return bytes_[at_++];
-    }
-    std::uint32_t u32() {
-        need(4, "word");
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= std::uint32_t{bytes_[at_ + static_cast<size_t>(i)]} << (8 * i);
-        at_ += 4;
-        return v;
-    }
-    std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
-    float f32() { return std::bit_cast<float>(u32()); }
-    template <size_t N>
-    std::array<float, N> floats() {
-        std::array<float, N> out{};
-        for (float& f : out) f = f32();
-        return out;
-    }
-    void zeros(size_t n, const char* what) {
-        need(n, what);
-        for (size_t i = 0; i < n; ++i)
-            if (bytes_[at_ + i] != 0) fail(std::string("non-zero byte in ") + what);
-        at_ += n;
-    }
-    // A fixed-width text field: NUL-terminated, zero after the terminator.
-    std::string text(size_t width, const char* what) {
-        need(width, what);
-        const auto* first = reinterpret_cast<const char*>(bytes_.data() + at_);
-        const void* nul = std::memchr(first, 0, width);
-        if (nul == nullptr) fail(std::string(what) + " has no terminating NUL");
-        const auto length = static_cast<size_t>(static_cast<const char*>(nul) - first);
-        for (size_t i = length; i < width; ++i)
-            if (first[i] != 0) fail(std::string(what) + " has bytes after its terminator");
-        at_ += width;
-        return std::string(first, length);
-    }
-    // A chunk header of the expected kind whose body fits; returns the body's cursor.
-    Cursor chunk(std::uint32_t kind, const char* what) {
-        need(8, what);
-        const std::uint32_t found = u32();
-        if (found != kind) {
-            at_ -= 4;
-            fail(std::string(what) + ": chunk kind " + std::to_string(found) + ", expected " + std::to_string(kind));
-        }
-        const std::uint32_t size = u32();
-        if (size > left()) fail(std::string(what) + ": chunk size " + std::to_string(size) + " runs past its parent");
-        Cursor body(bytes_, at_, at_ + size);
-        at_ += size;
-        return body;
-    }
-    void done(const char* what) const {
-        if (left() != 0) fail(std::to_string(left()) + " unexpected bytes at the end of " + what);
-    }
+void zeros(Cursor& c, size_t n, const char* what) {
+    const size_t start = c.offset();
+    if (!common::allZero(c.take(n, what))) failAt(start, std::string("non-zero byte in ") + what);
+}
 
-private:
-    std::span<const std::uint8_t> bytes_;
-    size_t at_, end_;
-};
+// A fixed-width text field: NUL-terminated, zero after the terminator.
+std::string text(Cursor& c, size_t width, const char* what) {
+    const size_t start = c.offset();
+    const std::span<const std::uint8_t> field = c.take(width, what);
+    const auto* first = reinterpret_cast<const char*>(field.data());
+    const void* nul = std::memchr(first, 0, width);
+    if (nul == nullptr) failAt(start, std::string(what) + " has no terminating NUL");
+    const auto length = static_cast<size_t>(static_cast<const char*>(nul) - first);
+    if (!common::allZero(field.subspan(length))) failAt(start, std::string(what) + " has bytes after its terminator");
+    return std::string(first, length);
+}
+
+// A chunk header of the expected kind whose body fits; returns the body's cursor.
+Cursor chunk(Cursor& c, std::uint32_t kind, const char* what) {
+    c.need(8, std::string("truncated ") + what);
+    const size_t start = c.offset();
+    const std::uint32_t found = c.u32();
+    if (found != kind)
+        failAt(start,
+               std::string(what) + ": chunk kind " + std::to_string(found) + ", expected " + std::to_string(kind));
+    const std::uint32_t size = c.u32();
+    if (size > c.left()) c.fail(std::string(what) + ": chunk size " + std::to_string(size) + " runs past its parent");
+    return c.sub(size, what);
+}
+
+// `field` names the field for the message; it is only called on failure.
+template <size_t N, typename Field>
+std::array<float, N> floats(Cursor& c, common::FloatValues check, Field field) {
+    const size_t start = c.offset();
+    const std::array<float, N> values = c.floats<N>();
+    if (check == common::FloatValues::FiniteOnly)
+        for (const float v : values)
+            if (!std::isfinite(v)) failAt(start, field() + " has a non-finite value");
+    return values;
+}
+
+void done(const Cursor& c, const char* what) {
+    if (c.left() != 0) c.fail(std::to_string(c.left()) + " unexpected bytes at the end of " + what);
+}
 
 Material readMaterial(Cursor& c) {
     Material m;
-    m.name = c.text(256, "material name");
+    m.name = text(c, 256, "material name");
     for (auto& v : m.diffuse) v = c.u8();
     for (auto& v : m.specular) v = c.u8();
-    c.zeros(2, "material padding");
+    zeros(c, 2, "material padding");
     m.shine = c.f32();
     m.opacity = c.f32();
     m.twoSided = c.u32();
     m.selfIllum = c.u32();
-    m.bitmap = c.text(256, "bitmap name");
+    m.bitmap = text(c, 256, "bitmap name");
     return m;
 }
 
-Lod readLod(Cursor& parent, size_t materialCount) {
-    Cursor c = parent.chunk(1, "LOD");
+Lod readLod(Cursor& parent, size_t materialCount, common::FloatValues check) {
+    Cursor c = chunk(parent, 1, "LOD");
     Lod lod;
     const std::uint32_t vertexCount = c.u32(), indexWords = c.u32(), edgeWords = c.u32();
     lod.radius = c.f32();
     lod.bounds = c.floats<6>();
     if (vertexCount > 0) {
-        Cursor v = c.chunk(1, "vertex list");
+        Cursor v = chunk(c, 1, "vertex list");
         if (v.left() != 36 * std::uint64_t{vertexCount}) v.fail("vertex chunk size does not match the vertex count");
         lod.vertices.resize(vertexCount);
-        for (Vertex& vertex : lod.vertices) {
-            vertex.position = v.floats<3>();
-            vertex.normal = v.floats<3>();
+        for (size_t i = 0; i < lod.vertices.size(); ++i) {
+            Vertex& vertex = lod.vertices[i];
+            vertex.position = floats<3>(v, check, [i] { return "vertex " + std::to_string(i) + " position"; });
+            vertex.normal = floats<3>(v, check, [i] { return "vertex " + std::to_string(i) + " normal"; });
             for (auto& b : vertex.colour) b = v.u8();
-            v.zeros(1, "vertex colour padding");
+            zeros(v, 1, "vertex colour padding");
             vertex.u = v.f32();
             vertex.v = v.f32();
         }
     }
     if (indexWords > 0) {
-        Cursor s = c.chunk(2, "index stream");
+        Cursor s = chunk(c, 2, "index stream");
         if (s.left() != 4 * std::uint64_t{indexWords}) s.fail("index chunk size does not match the index word count");
         lod.hasIndexStream = true;
         for (;;) {
@@ -133,10 +116,10 @@ Lod readLod(Cursor& parent, size_t materialCount) {
                 }
             lod.groups.push_back(std::move(group));
         }
-        s.done("index stream (after its -1)");
+        done(s, "index stream (after its -1)");
     }
     if (edgeWords > 0) {
-        Cursor e = c.chunk(3, "edge list");
+        Cursor e = chunk(c, 3, "edge list");
         if (e.left() != 4 * std::uint64_t{edgeWords}) e.fail("edge chunk size does not match the edge word count");
         lod.hasEdgeList = true;
         const std::uint32_t count = e.u32();
@@ -150,7 +133,7 @@ Lod readLod(Cursor& parent, size_t materialCount) {
     }
     if (lod.hasIndexStream != (vertexCount > 0) || lod.hasEdgeList != lod.hasIndexStream)
         c.fail("a LOD holds vertices, an index stream and an edge list, or none of them");
-    c.done("LOD chunk");
+    done(c, "LOD chunk");
     return lod;
 }
 
@@ -159,13 +142,78 @@ void checkHierarchy(const std::vector<Element>& elements, size_t at) {
     for (size_t i = 0; i < elements.size(); ++i) {
         const std::int32_t parent = elements[i].parent;
         if (parent < -1 || parent >= static_cast<std::int32_t>(elements.size()))
-            throw VkmError(at, "element " + std::to_string(i) + " has parent " + std::to_string(parent));
+            failAt(at, "element " + std::to_string(i) + " has parent " + std::to_string(parent));
     }
+    // Linear: each element is walked once. The walk from `i` marks its chain and
+    // stops at a root, at an element known to reach one, or back on its own
+    // chain (a loop). Every earlier element reached a root, so `i` is the lowest
+    // element whose chain loops.
+    enum : std::uint8_t { kUnseen, kOnChain, kReachesRoot };
+    constexpr size_t kRoot = SIZE_MAX;
+    std::vector<std::uint8_t> state(elements.size(), kUnseen);
+    auto parentOf = [&](size_t e) {
+        const std::int32_t parent = elements[e].parent;
+        return parent < 0 ? kRoot : static_cast<size_t>(parent);
+    };
     for (size_t i = 0; i < elements.size(); ++i) {
-        size_t steps = 0;
-        for (std::int32_t p = elements[i].parent; p >= 0; p = elements[static_cast<size_t>(p)].parent)
-            if (++steps > elements.size()) throw VkmError(at, "the parent chain of element " + std::to_string(i) + " loops");
+        size_t p = i;
+        for (; p != kRoot && state[p] == kUnseen; p = parentOf(p)) state[p] = kOnChain;
+        if (p != kRoot && state[p] == kOnChain)
+            failAt(at, "the parent chain of element " + std::to_string(i) + " loops");
+        for (p = i; p != kRoot && state[p] == kOnChain; p = parentOf(p)) state[p] = kReachesRoot;
     }
+}
+
+Model readModel(std::span<const std::uint8_t> bytes, common::FloatValues check) {
+    Cursor file(bytes);
+    file.need(32, "truncated header");
+    if (std::memcmp(bytes.data(), "VKM2", 4) != 0) file.fail("not a VKM file (no VKM2 magic)");
+    file.u32();
+    if (const std::uint32_t version = file.u32(); version != 512)
+        file.fail("version " + std::to_string(version) + ", expected 512");
+    const std::uint32_t elementCount = file.u32(), materialCount = file.u32();
+    Model model;
+    model.lodCount = file.u32();
+    zeros(file, 12, "header");
+
+    Cursor materials = chunk(file, 1, "material list");
+    if (materials.left() != 536 * std::uint64_t{materialCount})
+        materials.fail("material chunk size does not match the header's material count");
+    for (std::uint32_t i = 0; i < materialCount; ++i) model.materials.push_back(readMaterial(materials));
+
+    for (std::uint32_t i = 0; i < elementCount; ++i) {
+        Cursor c = chunk(file, 2, "element");
+        Element e;
+        e.name = text(c, 256, "element name");
+        e.type = c.u32();
+        e.parent = c.i32();
+        auto field = [i](const char* name) {
+            return [i, name] { return "element " + std::to_string(i) + " " + name; };
+        };
+        e.localPosition = floats<3>(c, check, field("local position"));
+        e.worldPosition = floats<3>(c, check, field("world position"));
+        e.localMatrix = floats<9>(c, check, field("local matrix"));
+        e.worldMatrix = floats<9>(c, check, field("world matrix"));
+        e.localRotation = floats<4>(c, check, field("local rotation"));
+        e.worldRotation = floats<4>(c, check, field("world rotation"));
+        e.originRadius = c.f32();
+        e.sphereCenter = floats<3>(c, check, field("sphere centre"));
+        e.sphereRadius = floats<1>(c, check, field("sphere radius"))[0];
+        if (e.type == 3) {
+            e.useLight = c.i32();
+        } else if (e.type == 1) {
+            e.bounds = c.floats<6>();
+            for (std::uint32_t lod = 0; lod < model.lodCount; ++lod) e.lods.push_back(readLod(c, materialCount, check));
+            if (!e.lods.empty() && std::memcmp(e.bounds.data(), e.lods[0].bounds.data(), sizeof e.bounds) != 0 &&
+                !e.lods[0].vertices.empty())
+                c.fail("mesh bounds differ from its LOD 0 bounds");
+        }
+        done(c, "element chunk");
+        model.elements.push_back(std::move(e));
+    }
+    done(file, "file (after the header's element count)");
+    checkHierarchy(model.elements, bytes.size());
+    return model;
 }
 
 }  // namespace
@@ -179,53 +227,12 @@ const char* typeName(std::uint32_t type) {
     }
 }
 
-Model readVkm(std::span<const std::uint8_t> bytes) {
-    Cursor file(bytes, 0, bytes.size());
-    file.need(32, "header");
-    if (std::memcmp(bytes.data(), "VKM2", 4) != 0) file.fail("not a VKM file (no VKM2 magic)");
-    file.u32();
-    if (const std::uint32_t version = file.u32(); version != 512)
-        file.fail("version " + std::to_string(version) + ", expected 512");
-    const std::uint32_t elementCount = file.u32(), materialCount = file.u32();
-    Model model;
-    model.lodCount = file.u32();
-    file.zeros(12, "header");
-
-    Cursor materials = file.chunk(1, "material list");
-    if (materials.left() != 536 * std::uint64_t{materialCount})
-        materials.fail("material chunk size does not match the header's material count");
-    for (std::uint32_t i = 0; i < materialCount; ++i) model.materials.push_back(readMaterial(materials));
-
-    for (std::uint32_t i = 0; i < elementCount; ++i) {
-        Cursor c = file.chunk(2, "element");
-        Element e;
-        e.name = c.text(256, "element name");
-        e.type = c.u32();
-        e.parent = c.i32();
-        e.localPosition = c.floats<3>();
-        e.worldPosition = c.floats<3>();
-        e.localMatrix = c.floats<9>();
-        e.worldMatrix = c.floats<9>();
-        e.localRotation = c.floats<4>();
-        e.worldRotation = c.floats<4>();
-        e.originRadius = c.f32();
-        e.sphereCenter = c.floats<3>();
-        e.sphereRadius = c.f32();
-        if (e.type == 3) {
-            e.useLight = c.i32();
-        } else if (e.type == 1) {
-            e.bounds = c.floats<6>();
-            for (std::uint32_t lod = 0; lod < model.lodCount; ++lod) e.lods.push_back(readLod(c, materialCount));
-            if (!e.lods.empty() && std::memcmp(e.bounds.data(), e.lods[0].bounds.data(), sizeof e.bounds) != 0 &&
-                !e.lods[0].vertices.empty())
-                c.fail("mesh bounds differ from its LOD 0 bounds");
-        }
-        c.done("element chunk");
-        model.elements.push_back(std::move(e));
+Model readVkm(std::span<const std::uint8_t> bytes, common::FloatValues check) {
+    try {
+        return readModel(bytes, check);
+    } catch (const ByteError& e) {
+        throw VkmError(e.offset, e.what());
     }
-    file.done("file (after the header's element count)");
-    checkHierarchy(model.elements, bytes.size());
-    return model;
 }
 
 }  // namespace vkminfo

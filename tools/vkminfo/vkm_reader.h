@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_reader.h"
+
 namespace vkminfo {
 
 struct VkmError : std::runtime_error {
@@ -68,8 +70,10 @@ struct Model {
     std::vector<Element> elements;
 };
 
-// Throws VkmError on anything the format does not allow.
-Model readVkm(std::span<const std::uint8_t> bytes);
+// Throws VkmError on anything the format does not allow, and with FiniteOnly
+// also on a NaN or infinity in a vertex position or normal, an element's
+// placement (positions, matrices, rotations) or its bounding sphere.
+Model readVkm(std::span<const std::uint8_t> bytes, common::FloatValues check = common::FloatValues::Any);
 
 const char* typeName(std::uint32_t type);
 

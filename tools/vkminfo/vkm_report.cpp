@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "common/json_text.h"
+
 namespace vkminfo {
 
 namespace {
@@ -22,6 +24,7 @@ std::string list(const std::array<float, N>& values, bool json) {
     return out + (json ? "]" : ")");
 }
 
+// The text view's quoting: name bytes as they are, controls escaped.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -103,9 +106,9 @@ void printJson(std::FILE* out, const Model& model, bool verbose) {
         std::fprintf(out,
                      "%s\n    {\"name\": %s, \"diffuse\": [%u, %u, %u], \"specular\": [%u, %u, %u], \"shine\": %s, "
                      "\"opacity\": %s, \"twoSided\": %u, \"selfIllum\": %u, \"bitmap\": %s}",
-                     i ? "," : "", quoted(m.name).c_str(), m.diffuse[0], m.diffuse[1], m.diffuse[2], m.specular[0],
-                     m.specular[1], m.specular[2], number(m.shine, true).c_str(), number(m.opacity, true).c_str(),
-                     m.twoSided, m.selfIllum, quoted(m.bitmap).c_str());
+                     i ? "," : "", common::jsonString(m.name).c_str(), m.diffuse[0], m.diffuse[1], m.diffuse[2],
+                     m.specular[0], m.specular[1], m.specular[2], number(m.shine, true).c_str(),
+                     number(m.opacity, true).c_str(), m.twoSided, m.selfIllum, common::jsonString(m.bitmap).c_str());
     }
     std::fputs(model.materials.empty() ? "],\n  \"elements\": [" : "\n  ],\n  \"elements\": [", out);
     for (size_t i = 0; i < model.elements.size(); ++i) {
@@ -114,7 +117,7 @@ void printJson(std::FILE* out, const Model& model, bool verbose) {
                      "%s\n    {\"name\": %s, \"type\": \"%s\", \"parent\": %d, \"localPosition\": %s, "
                      "\"worldPosition\": %s, \"localMatrix\": %s, \"worldMatrix\": %s, \"localRotation\": %s, "
                      "\"worldRotation\": %s, \"originRadius\": %s, \"sphereCenter\": %s, \"sphereRadius\": %s",
-                     i ? "," : "", quoted(e.name).c_str(), typeName(e.type), e.parent,
+                     i ? "," : "", common::jsonString(e.name).c_str(), typeName(e.type), e.parent,
                      list(e.localPosition, true).c_str(), list(e.worldPosition, true).c_str(),
                      list(e.localMatrix, true).c_str(), list(e.worldMatrix, true).c_str(),
                      list(e.localRotation, true).c_str(), list(e.worldRotation, true).c_str(),

@@ -193,7 +193,8 @@ def main():
             failures.append(f"{output} was changed")
         if fate == "replaced" and (content is None or content == OLD):
             failures.append(f"{output} was not written")
-        leftovers = [n for n in os.listdir(run_dir) if n.startswith(os.path.basename(output) + ".")]
+        # The inputs hold no hidden files: any is a temporary file left behind.
+        leftovers = [n for n in os.listdir(run_dir) if n.startswith(".") or n.startswith(os.path.basename(output) + ".")]
         if leftovers:
             failures.append(f"temporary files left: {leftovers}")
         for failure in failures:

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -52,6 +56,84 @@ TEST_F(ReplaceFile, LeavesTheOldFileUntouchedWhenTheDirectoryIsMissingOrTheTarge
     EXPECT_NE("", common::replaceFile((dir_ / "sub").string(), "x"));
     EXPECT_TRUE(fs::is_directory(dir_ / "sub"));
     EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+}
+
+// A child that replaces `target` with `bytes` and stops for good after the
+// first piece; pid() is -1 unless it got that far. Killed if a check fails.
+class StalledWrite {
+public:
+    StalledWrite(const std::string& target, const std::string& bytes, int ignoredSignal) {
+        int ready[2];
+        if (::pipe(ready) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            if (ignoredSignal != 0) std::signal(ignoredSignal, SIG_IGN);
+            common::replaceFile(target, bytes, [&](size_t) {
+                if (::write(ready[1], "w", 1) == 1)
+                    for (;;) ::pause();
+            });
+            ::_exit(1);
+        }
+        ::close(ready[1]);
+        char c = 0;
+        if (pid_ > 0 && ::read(ready[0], &c, 1) != 1) killIfRunning();
+        ::close(ready[0]);
+    }
+    ~StalledWrite() { killIfRunning(); }
+    pid_t pid() const { return pid_; }
+    // Sends the signals in order; returns the wait status.
+    int stop(std::initializer_list<int> signals) {
+        for (int s : signals) ::kill(pid_, s);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
+    }
+
+private:
+    void killIfRunning() {
+        if (pid_ > 0) stop({SIGKILL});
+    }
+    pid_t pid_ = -1;
+};
+
+TEST_F(ReplaceFile, RemovesItsTemporaryFileWhenASignalEndsTheWriteAndDiesByThatSignal) {
+    struct Case {
+        int ignored;  // set to SIG_IGN before the write: must stay ignored
+        std::initializer_list<int> sent;
+        int fatal;
+    };
+    const Case cases[] = {{0, {SIGTERM}, SIGTERM}, {0, {SIGINT}, SIGINT}, {0, {SIGHUP}, SIGHUP},
+                          {SIGHUP, {SIGHUP, SIGTERM}, SIGTERM}};
+    const fs::path target = dir_ / "out.bin";
+    const std::string bytes(8 << 20, 'x');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "signal " << c.fatal);
+        for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());
+        std::ofstream(target) << "old";
+        StalledWrite child(target.string(), bytes, c.ignored);
+        ASSERT_GT(child.pid(), 0);
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+        ASSERT_EQ(2u, names.size());  // the write is really under way: a temporary file beside the target
+        const std::string temp = names[0] == "out.bin" ? names[1] : names[0];
+        EXPECT_TRUE(temp.starts_with(".out.bin.") && temp.ends_with(".tmp")) << temp;
+        const int status = child.stop(c.sent);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.fatal) << "status " << status;
+        EXPECT_EQ("old", contents(target));
+        EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+    }
+}
+
+volatile std::sig_atomic_t termCount = 0;
+
+TEST_F(ReplaceFile, GivesTheSignalsBackToTheHandlersTheyHadBefore) {
+    auto* previous = std::signal(SIGTERM, [](int) { termCount = termCount + 1; });
+    EXPECT_EQ("", common::replaceFile((dir_ / "out.bin").string(), "x"));
+    std::raise(SIGTERM);
+    EXPECT_EQ(1, termCount);
+    std::signal(SIGTERM, previous);
 }
 
 TEST(SameFile, RecognisesOneFileUnderTwoNames) {

@@ -91,10 +91,22 @@ mode_t defaultFileMode() {
     return static_cast<mode_t>(0666 & ~mask);
 }
 
+// `.<name>.XXXXXX.tmp` beside the target. Where that exceeds the directory's
+// name limit the name part is cut (at a UTF-8 character boundary): mkstemp
+// keeps it unique, and any name the file system accepts can be written.
 std::string temporaryTemplate(const std::string& target) {
+    constexpr std::string_view kSuffix = ".XXXXXX.tmp";
     const std::size_t slash = target.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    return target.substr(0, nameStart) + "." + target.substr(nameStart) + ".XXXXXX.tmp";
+    const std::string directory = target.substr(0, nameStart);
+    const long limit = ::pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    const std::size_t room = (limit > 0 ? static_cast<std::size_t>(limit) : 255) - 1 - kSuffix.size();
+    std::size_t keep = target.size() - nameStart;
+    if (keep > room) {
+        keep = room;
+        while (keep > 0 && (static_cast<unsigned char>(target[nameStart + keep]) & 0xC0) == 0x80) --keep;
+    }
+    return directory + "." + target.substr(nameStart, keep) + std::string(kSuffix);
 }
 
 std::string failed(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }

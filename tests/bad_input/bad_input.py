@@ -64,6 +64,7 @@ CASES = {
         "long_name": ("input:name", "Error in line 153 -Name too long (more than 255 characters)!", 1, "untouched"),
         "unwritable_dir": ("unwritable", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
         "disk_full": ("full", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
+        "long_output_name": ("long-name", "Saving complete.\n", 0, "replaced"),
     },
     "SCENE2DKS": {
         "missing": ("none.ase", "Error opening file none.ase\r\n", 1, "absent"),
@@ -78,6 +79,7 @@ CASES = {
         "long_name": ("input:name", None, 0, "replaced"),
         "unwritable_dir": ("unwritable", "Error writing file vehicle.dks: ", 1, "untouched"),
         "disk_full": ("full", "Error writing file vehicle.dks: ", 1, "untouched"),
+        "long_output_name": ("long-name", None, 0, "replaced"),
     },
     "SCENE2HXM": {
         "missing": ("none.ase", "Unable to open file: \n", 254, "absent"),
@@ -96,6 +98,7 @@ CASES = {
         "long_name": ("input:name", "Done.\n", 0, "replaced"),
         "unwritable_dir": ("unwritable", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
         "disk_full": ("full", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
+        "long_output_name": ("long-name", "Done.\n", 0, "replaced"),
     },
 }
 
@@ -151,6 +154,12 @@ def main():
                     return SKIP
                 # Permission bits do not bind root: run as nobody instead.
                 as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        elif change == "long-name":
+            # The output's name is 255 bytes, the longest most file systems accept.
+            stem, extension = "n" * 251, os.path.splitext(args[0])[1]
+            os.rename(os.path.join(run_dir, args[0]), os.path.join(run_dir, stem + extension))
+            args = [stem + extension]
+            output = os.path.join(run_dir, stem + os.path.splitext(setup["output"])[1])
         elif change == "full":
             limits = 100  # bytes: every output here is larger
         elif change is not None:

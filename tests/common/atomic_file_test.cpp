@@ -58,6 +58,31 @@ TEST_F(ReplaceFile, LeavesTheOldFileUntouchedWhenTheDirectoryIsMissingOrTheTarge
     EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
 }
 
+TEST_F(ReplaceFile, WritesAndReplacesEveryNameTheFileSystemAcceptsWithAShortenedTemporaryName) {
+    const std::string accented = "\xc3\xa9";  // the cut falls inside this 2-byte character
+    const struct {
+        std::string name;
+        size_t kept;  // bytes of the name in the temporary name
+    } cases[] = {{"out.bin", 7}, {std::string(243, 'n'), 243}, {std::string(249, 'n'), 243},
+                 {std::string(254, 'n') + ".", 243}, {std::string(255, 'n'), 243},
+                 {std::string(242, 'n') + accented + std::string(11, 'n'), 242}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.size());
+        const fs::path target = dir_ / c.name;
+        std::string temp;
+        auto seeTemporary = [&](size_t) {
+            for (const auto& entry : fs::directory_iterator(dir_))
+                if (entry.path().filename() != c.name) temp = entry.path().filename().string();
+        };
+        EXPECT_EQ("", common::replaceFile(target.string(), "first", seeTemporary));
+        EXPECT_EQ("." + c.name.substr(0, c.kept), temp.substr(0, temp.size() - 11));
+        EXPECT_EQ("", common::replaceFile(target.string(), "second"));
+        EXPECT_EQ("second", contents(target));
+        fs::remove(target);
+        EXPECT_TRUE(fs::is_empty(dir_));
+    }
+}
+
 // A child that replaces `target` with `bytes` and stops for good after the
 // first piece; pid() is -1 unless it got that far. Killed if a check fails.
 class StalledWrite {

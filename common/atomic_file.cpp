@@ -83,9 +83,13 @@ private:
     std::array<struct sigaction, kCleanupSignals.size()> previous_{};
 };
 
-// The permissions a plain fopen() would have given a new file (0666 less the
-// umask); mkstemp creates 0600, which would lock other users out of outputs.
-mode_t defaultFileMode() {
+// A replaced file keeps its mode bits; a new one gets what a plain fopen()
+// would have given it (0666 less the umask). mkstemp creates 0600, which
+// would lock other users out of outputs.
+mode_t outputMode(const std::string& target) {
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        return static_cast<mode_t>(existing.st_mode & 07777);
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return static_cast<mode_t>(0666 & ~mask);
@@ -134,12 +138,13 @@ std::string replaceFile(const std::string& target, std::string_view bytes,
     // mid-write; ignored, the write fails with EFBIG and is reported like any other.
     std::signal(SIGXFSZ, SIG_IGN);
     std::string temp = temporaryTemplate(target);
+    const mode_t mode = outputMode(target);
     SignalCleanup cleanup;
     const int fd = ::mkostemps(temp.data(), 4, O_CLOEXEC);
     if (fd < 0) return failed("cannot create a file beside it", errno);
     cleanup.arm(temp.c_str());
     std::string failure = writeAll(fd, bytes, afterPiece);
-    if (failure.empty() && ::fchmod(fd, defaultFileMode()) != 0) failure = failed("cannot set permissions", errno);
+    if (failure.empty() && ::fchmod(fd, mode) != 0) failure = failed("cannot set permissions", errno);
     if (::close(fd) != 0 && failure.empty()) failure = failed("close failed", errno);
     if (failure.empty() && std::rename(temp.c_str(), target.c_str()) != 0)
         failure = failed("cannot replace the file", errno);

@@ -65,6 +65,7 @@ CASES = {
         "unwritable_dir": ("unwritable", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
         "disk_full": ("full", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
         "long_output_name": ("long-name", "Saving complete.\n", 0, "replaced"),
+        "private_output": ("mode-600", "Saving complete.\n", 0, "replaced"),
     },
     "SCENE2DKS": {
         "missing": ("none.ase", "Error opening file none.ase\r\n", 1, "absent"),
@@ -80,6 +81,7 @@ CASES = {
         "unwritable_dir": ("unwritable", "Error writing file vehicle.dks: ", 1, "untouched"),
         "disk_full": ("full", "Error writing file vehicle.dks: ", 1, "untouched"),
         "long_output_name": ("long-name", None, 0, "replaced"),
+        "private_output": ("mode-600", None, 0, "replaced"),
     },
     "SCENE2HXM": {
         "missing": ("none.ase", "Unable to open file: \n", 254, "absent"),
@@ -99,6 +101,7 @@ CASES = {
         "unwritable_dir": ("unwritable", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
         "disk_full": ("full", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
         "long_output_name": ("long-name", "Done.\n", 0, "replaced"),
+        "private_output": ("mode-600", "Done.\n", 0, "replaced"),
     },
 }
 
@@ -162,6 +165,8 @@ def main():
             output = os.path.join(run_dir, stem + os.path.splitext(setup["output"])[1])
         elif change == "full":
             limits = 100  # bytes: every output here is larger
+        elif change == "mode-600":
+            pass  # set on the existing output below
         elif change is not None:
             args = [change]
             output = os.path.join(run_dir, os.path.splitext(change)[0] + os.path.splitext(setup["output"])[1])
@@ -171,7 +176,7 @@ def main():
         if fate != "absent":
             with open(output, "wb") as f:
                 f.write(OLD)
-            os.chmod(output, 0o644)
+            os.chmod(output, 0o600 if change == "mode-600" else 0o644)
         if change == "unwritable":
             os.chmod(run_dir, 0o555)
 
@@ -202,6 +207,8 @@ def main():
             failures.append(f"{output} was changed")
         if fate == "replaced" and (content is None or content == OLD):
             failures.append(f"{output} was not written")
+        if change == "mode-600" and exists and os.stat(output).st_mode & 0o7777 != 0o600:
+            failures.append(f"{output} has mode {os.stat(output).st_mode & 0o7777:o}, expected 600")
         # The inputs hold no hidden files: any is a temporary file left behind.
         leftovers = [n for n in os.listdir(run_dir) if n.startswith(".") or n.startswith(os.path.basename(output) + ".")]
         if leftovers:

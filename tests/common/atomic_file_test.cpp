@@ -50,6 +50,18 @@ TEST_F(ReplaceFile, ReplacesAnExistingFileWhole) {
     EXPECT_EQ("new", contents(target));
 }
 
+TEST_F(ReplaceFile, KeepsTheModeBitsOfTheFileItReplaces) {
+    const fs::path target = dir_ / "out.bin";
+    for (const auto mode : {fs::perms(0600), fs::perms(0640), fs::perms(0755), fs::perms(0444), fs::perms(01664)}) {
+        std::ofstream(target) << "old";
+        fs::permissions(target, mode);
+        EXPECT_EQ("", common::replaceFile(target.string(), "new"));
+        EXPECT_EQ("new", contents(target));
+        EXPECT_EQ(static_cast<unsigned>(mode), static_cast<unsigned>(fs::status(target).permissions() & fs::perms::mask));
+        fs::remove(target);
+    }
+}
+
 TEST_F(ReplaceFile, LeavesTheOldFileUntouchedWhenTheDirectoryIsMissingOrTheTargetIsADirectory) {
     EXPECT_NE("", common::replaceFile((dir_ / "missing" / "out.bin").string(), "x"));
     fs::create_directory(dir_ / "sub");

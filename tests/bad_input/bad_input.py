@@ -9,16 +9,21 @@ happened to an output file that existed before the run. The README's table
 is this file's CASES, row by row. Exit 77 (skipped) when a row cannot be set
 up on this machine.
 """
+import ctypes
+import math
 import os
 import random
 import resource
+import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 
 SKIP = 77
 OLD = b"an older output that a failed run must leave alone\n"
+CUT_SHORT = "<any: a run ended by a signal loses what it had not flushed>"
 
 
 def garbage(size):
@@ -66,6 +71,7 @@ CASES = {
         "disk_full": ("full", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
         "long_output_name": ("long-name", "Saving complete.\n", 0, "replaced"),
         "private_output": ("mode-600", "Saving complete.\n", 0, "replaced"),
+        "interrupted": ("signal", CUT_SHORT, 143, "untouched"),
     },
     "SCENE2DKS": {
         "missing": ("none.ase", "Error opening file none.ase\r\n", 1, "absent"),
@@ -82,6 +88,7 @@ CASES = {
         "disk_full": ("full", "Error writing file vehicle.dks: ", 1, "untouched"),
         "long_output_name": ("long-name", None, 0, "replaced"),
         "private_output": ("mode-600", None, 0, "replaced"),
+        "interrupted": ("signal", CUT_SHORT, 143, "untouched"),
     },
     "SCENE2HXM": {
         "missing": ("none.ase", "Unable to open file: \n", 254, "absent"),
@@ -102,8 +109,66 @@ CASES = {
         "disk_full": ("full", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
         "long_output_name": ("long-name", "Done.\n", 0, "replaced"),
         "private_output": ("mode-600", "Done.\n", 0, "replaced"),
+        "interrupted": ("signal", CUT_SHORT, 143, "untouched"),
     },
 }
+
+
+def sphere_brushes(text, count, rings=30, segments=100):
+    """`count` copies of the first brush as a UV sphere of 2902 vertices (150 kB of HXM each)."""
+    start = text.index("*GEOMOBJECT")
+    node = text[start:text.index("\t*MESH {", start)]
+    vertices = [(0.0, 0.0, 50.0)] + [
+        (50 * math.sin(math.pi * i / rings) * math.cos(2 * math.pi * j / segments),
+         50 * math.sin(math.pi * i / rings) * math.sin(2 * math.pi * j / segments), 50 * math.cos(math.pi * i / rings))
+        for i in range(1, rings) for j in range(segments)] + [(0.0, 0.0, -50.0)]
+    ring = lambda i, j: 1 + (i - 1) * segments + j % segments
+    faces = [f for j in range(segments) for f in ((0, ring(1, j), ring(1, j + 1)),
+                                                  (len(vertices) - 1, ring(rings - 1, j + 1), ring(rings - 1, j)))]
+    faces += [f for i in range(1, rings - 1) for j in range(segments)
+              for f in ((ring(i, j), ring(i + 1, j), ring(i, j + 1)), (ring(i, j + 1), ring(i + 1, j), ring(i + 1, j + 1)))]
+    mesh = (f"\t*MESH {{\n\t\t*MESH_NUMVERTEX {len(vertices)}\n\t\t*MESH_NUMFACES {len(faces)}\n\t\t*MESH_VERTEX_LIST {{\n"
+            + "".join("\t\t\t*MESH_VERTEX %d\t%.4f\t%.4f\t%.4f\n" % (k, *v) for k, v in enumerate(vertices))
+            + "\t\t}\n\t\t*MESH_FACE_LIST {\n"
+            + "".join("\t\t\t*MESH_FACE %d: A: %d B: %d C: %d\n" % (k, *f) for k, f in enumerate(faces))
+            + "\t\t}\n\t}\n}\n")
+    return text[:start] + (node + mesh) * count
+
+
+def large_input(tool, run_dir, text):
+    """Rewrites the input so that the output is about 8 MB: a write long enough to be interrupted."""
+    if tool == "DKS2VKM":
+        script = open(os.path.join(run_dir, "vehicle.dks")).read()
+        elements = "".join(f"ELEMENT MESH\nNAME Hull{i}\nLOD0 Hull\nPARENT NONE\n\n" for i in range(4000))
+        open(os.path.join(run_dir, "vehicle.dks"), "w").write(script[:script.index("ELEMENTS")] + "ELEMENTS 4000\n\n" + elements)
+    elif tool == "SCENE2DKS":
+        objects = "".join(f'*GEOMOBJECT {{\n\t*NODE_NAME "Part{i}"\n}}\n' for i in range(150000))
+        open(os.path.join(run_dir, "vehicle.ase"), "w").write("*3DSMAX_ASCIIEXPORT\t200\n" + objects)
+    else:
+        open(os.path.join(run_dir, "brushes.ase"), "w", encoding="latin-1").write(sphere_brushes(text, 50))
+
+
+def run_interrupted(command, run_dir, output, out_dir):
+    """Runs the tool and sends it SIGTERM the moment it creates its temporary
+    file (inotify). None when the signal came too late: the output was
+    already replaced (a busy machine)."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    watch = libc.inotify_init1(os.O_CLOEXEC)
+    if watch < 0 or libc.inotify_add_watch(watch, run_dir.encode(), 0x100) < 0:  # IN_CREATE
+        raise OSError(ctypes.get_errno(), "inotify")
+    with open(os.path.join(out_dir, "stdout"), "w+b") as out, open(os.path.join(out_dir, "stderr"), "w+b") as err:
+        process = subprocess.Popen(command, cwd=run_dir, stdout=out, stderr=err)
+        while process.poll() is None:
+            if select.select([watch], [], [], 0.05)[0]:
+                process.send_signal(signal.SIGTERM)
+                break
+        process.wait(timeout=60)
+        os.close(watch)
+        if open(output, "rb").read() != OLD:
+            return None
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(command, process.returncode, out.read(), err.read())
 
 
 def bad_input(tool, kind, text):
@@ -165,6 +230,8 @@ def main():
             output = os.path.join(run_dir, stem + os.path.splitext(setup["output"])[1])
         elif change == "full":
             limits = 100  # bytes: every output here is larger
+        elif change == "signal":
+            large_input(tool, run_dir, text)
         elif change == "mode-600":
             pass  # set on the existing output below
         elif change is not None:
@@ -184,8 +251,19 @@ def main():
             if limits is not None:
                 resource.setrlimit(resource.RLIMIT_FSIZE, (limits, limits))
 
-        run = subprocess.run((as_user or []) + [program, *args], cwd=run_dir, capture_output=True, timeout=60,
-                             preexec_fn=limit)
+        if change == "signal":
+            for attempt in range(3):
+                run = run_interrupted([program, *args], run_dir, output, work)
+                if run is not None:
+                    break
+                with open(output, "wb") as f:
+                    f.write(OLD)
+            else:
+                print(f"{tool} {row}: the signal came after the output was replaced three times")
+                return SKIP
+        else:
+            run = subprocess.run((as_user or []) + [program, *args], cwd=run_dir, capture_output=True, timeout=60,
+                                 preexec_fn=limit)
         os.chmod(run_dir, 0o755)
         failures = []
         status = run.returncode if run.returncode >= 0 else 128 - run.returncode
@@ -193,7 +271,7 @@ def main():
             failures.append(f"exit status {status}, expected {expected_status}")
         out = run.stdout.decode("latin-1")
         last = out[out.rfind("\n", 0, len(out) - 1) + 1:] if out.endswith("\n") else out[out.rfind("\n") + 1:]
-        if expected_line is not None and not last.startswith(expected_line):
+        if expected_line not in (None, CUT_SHORT) and not last.startswith(expected_line):
             failures.append(f"last console line {last!r}, expected {expected_line!r}")
         if expected_line is None and out:
             failures.append(f"expected no console output, got {out!r}")

@@ -104,7 +104,8 @@ std::string temporaryTemplate(const std::string& target) {
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::string directory = target.substr(0, nameStart);
     const long limit = ::pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
-    const std::size_t room = (limit > 0 ? static_cast<std::size_t>(limit) : 255) - 1 - kSuffix.size();
+    const std::size_t nameMax = limit > 0 ? static_cast<std::size_t>(limit) : 255;
+    const std::size_t room = nameMax > 1 + kSuffix.size() ? nameMax - 1 - kSuffix.size() : 0;
     std::size_t keep = target.size() - nameStart;
     if (keep > room) {
         keep = room;

@@ -10,7 +10,6 @@ is this file's CASES, row by row. Exit 77 (skipped) when a row cannot be set
 up on this machine.
 """
 import ctypes
-import math
 import os
 import random
 import resource
@@ -114,28 +113,7 @@ CASES = {
 }
 
 
-def sphere_brushes(text, count, rings=30, segments=100):
-    """`count` copies of the first brush as a UV sphere of 2902 vertices (150 kB of HXM each)."""
-    start = text.index("*GEOMOBJECT")
-    node = text[start:text.index("\t*MESH {", start)]
-    vertices = [(0.0, 0.0, 50.0)] + [
-        (50 * math.sin(math.pi * i / rings) * math.cos(2 * math.pi * j / segments),
-         50 * math.sin(math.pi * i / rings) * math.sin(2 * math.pi * j / segments), 50 * math.cos(math.pi * i / rings))
-        for i in range(1, rings) for j in range(segments)] + [(0.0, 0.0, -50.0)]
-    ring = lambda i, j: 1 + (i - 1) * segments + j % segments
-    faces = [f for j in range(segments) for f in ((0, ring(1, j), ring(1, j + 1)),
-                                                  (len(vertices) - 1, ring(rings - 1, j + 1), ring(rings - 1, j)))]
-    faces += [f for i in range(1, rings - 1) for j in range(segments)
-              for f in ((ring(i, j), ring(i + 1, j), ring(i, j + 1)), (ring(i, j + 1), ring(i + 1, j), ring(i + 1, j + 1)))]
-    mesh = (f"\t*MESH {{\n\t\t*MESH_NUMVERTEX {len(vertices)}\n\t\t*MESH_NUMFACES {len(faces)}\n\t\t*MESH_VERTEX_LIST {{\n"
-            + "".join("\t\t\t*MESH_VERTEX %d\t%.4f\t%.4f\t%.4f\n" % (k, *v) for k, v in enumerate(vertices))
-            + "\t\t}\n\t\t*MESH_FACE_LIST {\n"
-            + "".join("\t\t\t*MESH_FACE %d: A: %d B: %d C: %d\n" % (k, *f) for k, f in enumerate(faces))
-            + "\t\t}\n\t}\n}\n")
-    return text[:start] + (node + mesh) * count
-
-
-def large_input(tool, run_dir, text):
+def large_input(tool, run_dir):
     """Rewrites the input so that the output is about 8 MB: a write long enough to be interrupted."""
     if tool == "DKS2VKM":
         script = open(os.path.join(run_dir, "vehicle.dks")).read()
@@ -145,7 +123,10 @@ def large_input(tool, run_dir, text):
         objects = "".join(f'*GEOMOBJECT {{\n\t*NODE_NAME "Part{i}"\n}}\n' for i in range(150000))
         open(os.path.join(run_dir, "vehicle.ase"), "w").write("*3DSMAX_ASCIIEXPORT\t200\n" + objects)
     else:
-        open(os.path.join(run_dir, "brushes.ase"), "w", encoding="latin-1").write(sphere_brushes(text, 50))
+        brush = ('*GEOMOBJECT {\n*NODE_NAME "B"\n*TM_ROW0 1 0 0\n*TM_ROW1 0 1 0\n*TM_ROW2 0 0 1\n*TM_POS 0 0 0\n'
+                 '*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n*MESH_VERTEX_LIST {\n*MESH_VERTEX 0 0 0 0\n*MESH_VERTEX 1 1 0 0\n'
+                 '*MESH_VERTEX 2 0 1 0\n}\n*MESH_FACE_LIST {\n*MESH_FACE 0: A: 0 B: 1 C: 2\n}\n}\n')
+        open(os.path.join(run_dir, "brushes.ase"), "w").write("*3DSMAX_ASCIIEXPORT\t200\n" + brush * 40000)
 
 
 def run_interrupted(command, run_dir, output, out_dir):
@@ -231,7 +212,7 @@ def main():
         elif change == "full":
             limits = 100  # bytes: every output here is larger
         elif change == "signal":
-            large_input(tool, run_dir, text)
+            large_input(tool, run_dir)
         elif change == "mode-600":
             pass  # set on the existing output below
         elif change is not None:

@@ -71,6 +71,7 @@ TEST_F(ReplaceFile, LeavesTheOldFileUntouchedWhenTheDirectoryIsMissingOrTheTarge
 }
 
 TEST_F(ReplaceFile, WritesAndReplacesEveryNameTheFileSystemAcceptsWithAShortenedTemporaryName) {
+    if (::pathconf(dir_.c_str(), _PC_NAME_MAX) != 255) GTEST_SKIP() << "the cases assume 255-byte names";
     const std::string accented = "\xc3\xa9";  // the cut falls inside this 2-byte character
     const struct {
         std::string name;

@@ -31,6 +31,15 @@ void printBrush(const Brush& brush, bool verbose, std::FILE* out) {
     }
 }
 
+namespace {
+
+void printSuppressed(size_t warnings, std::FILE* out) {
+    if (warnings > kMaxWarningsPerBrush)
+        std::fprintf(out, "... %zu more warnings for this brush\n", warnings - kMaxWarningsPerBrush);
+}
+
+}  // namespace
+
 bool checkConvex(const Brush& brush, std::FILE* out) {
     // Every plane against every vertex, but a block of consecutive vertices is
     // skipped when a bound on its plane values stays at or below the warning
@@ -54,6 +63,7 @@ bool checkConvex(const Brush& brush, std::FILE* out) {
             if (c[axis] > box.hi[axis]) box.hi[axis] = c[axis];
         }
     }
+    size_t warnings = 0;
     int i = 0;
     for (const BrushPlane& p : brush.planes) {
         for (size_t block = 0; block < boxes.size(); ++block) {
@@ -66,11 +76,12 @@ bool checkConvex(const Brush& brush, std::FILE* out) {
                 const BrushVertex& v = brush.vertices[j];
                 const double value = p.a * v.x + p.b * v.y + p.c * v.z + p.d;
                 if (value > kConvexErrorThreshold) {
+                    printSuppressed(warnings, out);
                     std::fputs("***** ERROR *****\n", out);
                     std::fprintf(out, "Convex check failed: plane=%d, vertex=%d, diff=%lf\n", i, static_cast<int>(j), value);
                     return false;
                 }
-                if (value > kConvexWarningThreshold) {
+                if (value > kConvexWarningThreshold && ++warnings <= kMaxWarningsPerBrush) {
                     std::fputs("***** WARNING *****\n", out);
                     std::fprintf(out, "Convex check near critical: plane=%d, vertex=%d, diff=%lf\n", i, static_cast<int>(j),
                                  value);
@@ -79,6 +90,7 @@ bool checkConvex(const Brush& brush, std::FILE* out) {
         }
         ++i;
     }
+    printSuppressed(warnings, out);
     return true;
 }
 

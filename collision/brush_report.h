@@ -1,6 +1,7 @@
 // The console report of a finished brush and its convexity check.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 #include "collision/brush.h"
@@ -11,14 +12,19 @@ namespace collision {
 inline constexpr double kConvexErrorThreshold = 10000.0;
 // Beyond this one (up to the error threshold) a warning is printed.
 inline constexpr double kConvexWarningThreshold = 0.01;
+// Warnings printed per brush; an inside-out brush would otherwise print one per
+// (plane, vertex) pair, gigabytes for a mesh of a megabyte.
+inline constexpr size_t kMaxWarningsPerBrush = 1000;
 
 // Prints the counts after the "Mesh: <name>" of the reader, ending the line;
 // with `verbose` also every vertex, plane and edge and the sphere.
 void printBrush(const Brush& brush, bool verbose, std::FILE* out);
 
 // Tests every vertex against every plane (plane-major), printing a warning
-// pair for each value in the warning band; on the first value beyond the error
-// threshold prints the error pair and returns false. NaN values pass.
+// pair for each of the first kMaxWarningsPerBrush values in the warning band
+// and then one line "... <n> more warnings for this brush" for the rest; on the
+// first value beyond the error threshold prints that line (when due) and the
+// error pair and returns false. NaN values pass.
 bool checkConvex(const Brush& brush, std::FILE* out);
 
 }  // namespace collision

@@ -10,17 +10,21 @@ happened to an output file that existed before the run. The README's table
 is this file's CASES, row by row. Exit 77 (skipped) when a row cannot be set
 up on this machine.
 """
+import ctypes
 import os
 import random
 import re
 import resource
+import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 
 SKIP = 77
 OLD = b"an older output that a failed run must leave alone\n"
+CUT_SHORT = "<any: a run ended by a signal loses what it had not flushed>"
 
 
 def garbage(size):
@@ -71,6 +75,9 @@ CASES = {
                         "untouched"),
         "unwritable_dir": ("unwritable", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
         "disk_full": ("full", "Error - Can't write VKM: vehicle.vkm!", 1, "untouched"),
+        "long_output_name": ("long-name", "Saving complete.\n", 0, "replaced"),
+        "private_output": ("mode-600", "Saving complete.\n", 0, "replaced"),
+        "interrupted": ("signal", CUT_SHORT, 143, "untouched"),
     },
     "SCENE2DKS": {
         "missing": ("none.ase", "Error opening file none.ase\r\n", 1, "absent"),
@@ -89,6 +96,9 @@ CASES = {
                         'vehicle.ase: warning: node name "Left Hull" holds a blank; DKS2VKM reads names as one word'),
         "unwritable_dir": ("unwritable", "Error writing file vehicle.dks: ", 1, "untouched"),
         "disk_full": ("full", "Error writing file vehicle.dks: ", 1, "untouched"),
+        "long_output_name": ("long-name", None, 0, "replaced"),
+        "private_output": ("mode-600", None, 0, "replaced"),
+        "interrupted": ("signal", CUT_SHORT, 143, "untouched"),
     },
     "SCENE2HXM": {
         "missing": ("none.ase", "Unable to open file: \n", 254, "absent"),
@@ -111,6 +121,9 @@ CASES = {
         "blank_names": ("input:blanks", "Done.\n", 0, "replaced"),
         "unwritable_dir": ("unwritable", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
         "disk_full": ("full", "Error: Can't write HXM: brushes.hxm", 254, "untouched"),
+        "long_output_name": ("long-name", "Done.\n", 0, "replaced"),
+        "private_output": ("mode-600", "Done.\n", 0, "replaced"),
+        "interrupted": ("signal", CUT_SHORT, 143, "untouched"),
     },
 }
 
@@ -180,6 +193,45 @@ def inspect(source, program, tool, row):
         return 1 if failures else 0
 
 
+def large_input(tool, run_dir):
+    """Rewrites the input so that the output is about 8 MB: a write long enough to be interrupted."""
+    if tool == "DKS2VKM":
+        script = open(os.path.join(run_dir, "vehicle.dks")).read()
+        elements = "".join(f"ELEMENT MESH\nNAME Hull{i}\nLOD0 Hull\nPARENT NONE\n\n" for i in range(4000))
+        open(os.path.join(run_dir, "vehicle.dks"), "w").write(script[:script.index("ELEMENTS")] + "ELEMENTS 4000\n\n" + elements)
+    elif tool == "SCENE2DKS":
+        objects = "".join(f'*GEOMOBJECT {{\n\t*NODE_NAME "Part{i}"\n}}\n' for i in range(150000))
+        open(os.path.join(run_dir, "vehicle.ase"), "w").write("*3DSMAX_ASCIIEXPORT\t200\n" + objects)
+    else:
+        brush = ('*GEOMOBJECT {\n*NODE_NAME "B"\n*TM_ROW0 1 0 0\n*TM_ROW1 0 1 0\n*TM_ROW2 0 0 1\n*TM_POS 0 0 0\n'
+                 '*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n*MESH_VERTEX_LIST {\n*MESH_VERTEX 0 0 0 0\n*MESH_VERTEX 1 1 0 0\n'
+                 '*MESH_VERTEX 2 0 1 0\n}\n*MESH_FACE_LIST {\n*MESH_FACE 0: A: 0 B: 1 C: 2\n}\n}\n')
+        open(os.path.join(run_dir, "brushes.ase"), "w").write("*3DSMAX_ASCIIEXPORT\t200\n" + brush * 40000)
+
+
+def run_interrupted(command, run_dir, output, out_dir):
+    """Runs the tool and sends it SIGTERM the moment it creates its temporary
+    file (inotify). None when the signal came too late: the output was
+    already replaced (a busy machine)."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    watch = libc.inotify_init1(os.O_CLOEXEC)
+    if watch < 0 or libc.inotify_add_watch(watch, run_dir.encode(), 0x100) < 0:  # IN_CREATE
+        raise OSError(ctypes.get_errno(), "inotify")
+    with open(os.path.join(out_dir, "stdout"), "w+b") as out, open(os.path.join(out_dir, "stderr"), "w+b") as err:
+        process = subprocess.Popen(command, cwd=run_dir, stdout=out, stderr=err)
+        while process.poll() is None:
+            if select.select([watch], [], [], 0.05)[0]:
+                process.send_signal(signal.SIGTERM)
+                break
+        process.wait(timeout=60)
+        os.close(watch)
+        if open(output, "rb").read() != OLD:
+            return None
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(command, process.returncode, out.read(), err.read())
+
+
 def bad_input(tool, kind, text):
     if kind == "empty":
         return b""
@@ -243,8 +295,18 @@ def main():
                     return SKIP
                 # Permission bits do not bind root: run as nobody instead.
                 as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        elif change == "long-name":
+            # The output's name is 255 bytes, the longest most file systems accept.
+            stem, extension = "n" * 251, os.path.splitext(args[0])[1]
+            os.rename(os.path.join(run_dir, args[0]), os.path.join(run_dir, stem + extension))
+            args = [stem + extension]
+            output = os.path.join(run_dir, stem + os.path.splitext(setup["output"])[1])
         elif change == "full":
             limits = 100  # bytes: every output here is larger
+        elif change == "signal":
+            large_input(tool, run_dir)
+        elif change == "mode-600":
+            pass  # set on the existing output below
         elif change is not None:
             args = [change]
             output = os.path.join(run_dir, os.path.splitext(change)[0] + os.path.splitext(setup["output"])[1])
@@ -254,7 +316,7 @@ def main():
         if fate != "absent":
             with open(output, "wb") as f:
                 f.write(OLD)
-            os.chmod(output, 0o644)
+            os.chmod(output, 0o600 if change == "mode-600" else 0o644)
         if change == "unwritable":
             os.chmod(run_dir, 0o555)
 
@@ -262,8 +324,19 @@ def main():
             if limits is not None:
                 resource.setrlimit(resource.RLIMIT_FSIZE, (limits, limits))
 
-        run = subprocess.run((as_user or []) + [program, *args], cwd=run_dir, capture_output=True, timeout=60,
-                             preexec_fn=limit)
+        if change == "signal":
+            for attempt in range(3):
+                run = run_interrupted([program, *args], run_dir, output, work)
+                if run is not None:
+                    break
+                with open(output, "wb") as f:
+                    f.write(OLD)
+            else:
+                print(f"{tool} {row}: the signal came after the output was replaced three times")
+                return SKIP
+        else:
+            run = subprocess.run((as_user or []) + [program, *args], cwd=run_dir, capture_output=True, timeout=60,
+                                 preexec_fn=limit)
         os.chmod(run_dir, 0o755)
         failures = []
         status = run.returncode if run.returncode >= 0 else 128 - run.returncode
@@ -271,7 +344,7 @@ def main():
             failures.append(f"exit status {status}, expected {expected_status}")
         out = run.stdout.decode("latin-1")
         last = out[out.rfind("\n", 0, len(out) - 1) + 1:] if out.endswith("\n") else out[out.rfind("\n") + 1:]
-        if expected_line is not None and not last.startswith(expected_line):
+        if expected_line not in (None, CUT_SHORT) and not last.startswith(expected_line):
             failures.append(f"last console line {last!r}, expected {expected_line!r}")
         if expected_line is None and out:
             failures.append(f"expected no console output, got {out!r}")
@@ -281,7 +354,7 @@ def main():
         if not expected_error and expected_status == 0 and errors:
             failures.append(f"standard error is not empty: {errors!r}")
         # A failure names its file (and line, where it has one) on standard error.
-        if expected_status != 0 and not re.match(r"[^:\n]+(:\d+)?: error: ", errors):
+        if 0 < expected_status < 128 and not re.match(r"[^:\n]+(:\d+)?: error: ", errors):
             failures.append(f"standard error does not begin with a '<file>: error:' line: {errors!r}")
         exists = os.path.exists(output)
         content = open(output, "rb").read() if exists else None
@@ -291,7 +364,10 @@ def main():
             failures.append(f"{output} was changed")
         if fate == "replaced" and (content is None or content == OLD):
             failures.append(f"{output} was not written")
-        leftovers = [n for n in os.listdir(run_dir) if n.startswith(os.path.basename(output) + ".")]
+        if change == "mode-600" and exists and os.stat(output).st_mode & 0o7777 != 0o600:
+            failures.append(f"{output} has mode {os.stat(output).st_mode & 0o7777:o}, expected 600")
+        # The inputs hold no hidden files: any is a temporary file left behind.
+        leftovers = [n for n in os.listdir(run_dir) if n.startswith(".") or n.startswith(os.path.basename(output) + ".")]
         if leftovers:
             failures.append(f"temporary files left: {leftovers}")
         for failure in failures:

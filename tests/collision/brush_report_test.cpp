@@ -153,4 +153,38 @@ TEST(ConvexCheck, MatchesThePlainLoopOnRandomBrushesWhileSkippingBlocks) {
     }
 }
 
+TEST(ConvexCheck, PrintsTheFirstThousandWarningsOfABrushAndCountsTheRest) {
+    // The plane y = 0 and `warned` vertices 0.5 in front of it, then an error or not.
+    auto brush = [](int warned, bool error) {
+        Brush b;
+        b.planes.push_back({0, 1, 0, 0});
+        b.vertices.assign(static_cast<size_t>(warned), {1, 0.5, 2});
+        if (error) b.vertices.push_back({1, 20000, 2});
+        return b;
+    };
+    const struct {
+        int warned;
+        bool error;
+        std::string summary;  // after the first 1000 pairs
+    } cases[] = {{1000, false, ""},
+                 {1001, false, "... 1 more warnings for this brush\n"},
+                 {1500, true, "... 500 more warnings for this brush\n"},
+                 {1000, true, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warned);
+        const Brush b = brush(c.warned, c.error);
+        testsupport::CapturedOutput literal;
+        literalCheck(b, literal.file());
+        const std::string all = literal.text();
+        size_t pairsEnd = 0;
+        for (int line = 0; line < 2000; ++line) pairsEnd = all.find('\n', pairsEnd) + 1;
+        const std::string errorPair = c.error ? all.substr(all.rfind("***** ERROR")) : "";
+        const Check result = check(b);
+        EXPECT_EQ(!c.error, result.passed);
+        EXPECT_EQ(all.substr(0, pairsEnd) + c.summary + errorPair, result.printed);
+    }
+    // The count starts again for the next brush.
+    EXPECT_EQ(check(brush(1001, false)).printed, check(brush(1001, false)).printed);
+}
+
 }  // namespace

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -46,12 +50,128 @@ TEST_F(ReplaceFile, ReplacesAnExistingFileWhole) {
     EXPECT_EQ("new", contents(target));
 }
 
+TEST_F(ReplaceFile, KeepsTheModeBitsOfTheFileItReplaces) {
+    const fs::path target = dir_ / "out.bin";
+    for (const auto mode : {fs::perms(0600), fs::perms(0640), fs::perms(0755), fs::perms(0444), fs::perms(01664)}) {
+        std::ofstream(target) << "old";
+        fs::permissions(target, mode);
+        EXPECT_EQ("", common::replaceFile(target.string(), "new"));
+        EXPECT_EQ("new", contents(target));
+        EXPECT_EQ(static_cast<unsigned>(mode), static_cast<unsigned>(fs::status(target).permissions() & fs::perms::mask));
+        fs::remove(target);
+    }
+}
+
 TEST_F(ReplaceFile, LeavesTheOldFileUntouchedWhenTheDirectoryIsMissingOrTheTargetIsADirectory) {
     EXPECT_NE("", common::replaceFile((dir_ / "missing" / "out.bin").string(), "x"));
     fs::create_directory(dir_ / "sub");
     EXPECT_NE("", common::replaceFile((dir_ / "sub").string(), "x"));
     EXPECT_TRUE(fs::is_directory(dir_ / "sub"));
     EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+}
+
+TEST_F(ReplaceFile, WritesAndReplacesEveryNameTheFileSystemAcceptsWithAShortenedTemporaryName) {
+    if (::pathconf(dir_.c_str(), _PC_NAME_MAX) != 255) GTEST_SKIP() << "the cases assume 255-byte names";
+    const std::string accented = "\xc3\xa9";  // the cut falls inside this 2-byte character
+    const struct {
+        std::string name;
+        size_t kept;  // bytes of the name in the temporary name
+    } cases[] = {{"out.bin", 7}, {std::string(243, 'n'), 243}, {std::string(249, 'n'), 243},
+                 {std::string(254, 'n') + ".", 243}, {std::string(255, 'n'), 243},
+                 {std::string(242, 'n') + accented + std::string(11, 'n'), 242}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.size());
+        const fs::path target = dir_ / c.name;
+        std::string temp;
+        auto seeTemporary = [&](size_t) {
+            for (const auto& entry : fs::directory_iterator(dir_))
+                if (entry.path().filename() != c.name) temp = entry.path().filename().string();
+        };
+        EXPECT_EQ("", common::replaceFile(target.string(), "first", seeTemporary));
+        EXPECT_EQ("." + c.name.substr(0, c.kept), temp.substr(0, temp.size() - 11));
+        EXPECT_EQ("", common::replaceFile(target.string(), "second"));
+        EXPECT_EQ("second", contents(target));
+        fs::remove(target);
+        EXPECT_TRUE(fs::is_empty(dir_));
+    }
+}
+
+// A child that replaces `target` with `bytes` and stops for good after the
+// first piece; pid() is -1 unless it got that far. Killed if a check fails.
+class StalledWrite {
+public:
+    StalledWrite(const std::string& target, const std::string& bytes, int ignoredSignal) {
+        int ready[2];
+        if (::pipe(ready) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            if (ignoredSignal != 0) std::signal(ignoredSignal, SIG_IGN);
+            common::replaceFile(target, bytes, [&](size_t) {
+                if (::write(ready[1], "w", 1) == 1)
+                    for (;;) ::pause();
+            });
+            ::_exit(1);
+        }
+        ::close(ready[1]);
+        char c = 0;
+        if (pid_ > 0 && ::read(ready[0], &c, 1) != 1) killIfRunning();
+        ::close(ready[0]);
+    }
+    ~StalledWrite() { killIfRunning(); }
+    pid_t pid() const { return pid_; }
+    // Sends the signals in order; returns the wait status.
+    int stop(std::initializer_list<int> signals) {
+        for (int s : signals) ::kill(pid_, s);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
+    }
+
+private:
+    void killIfRunning() {
+        if (pid_ > 0) stop({SIGKILL});
+    }
+    pid_t pid_ = -1;
+};
+
+TEST_F(ReplaceFile, RemovesItsTemporaryFileWhenASignalEndsTheWriteAndDiesByThatSignal) {
+    struct Case {
+        int ignored;  // set to SIG_IGN before the write: must stay ignored
+        std::initializer_list<int> sent;
+        int fatal;
+    };
+    const Case cases[] = {{0, {SIGTERM}, SIGTERM}, {0, {SIGINT}, SIGINT}, {0, {SIGHUP}, SIGHUP},
+                          {SIGHUP, {SIGHUP, SIGTERM}, SIGTERM}};
+    const fs::path target = dir_ / "out.bin";
+    const std::string bytes(8 << 20, 'x');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "signal " << c.fatal);
+        for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());
+        std::ofstream(target) << "old";
+        StalledWrite child(target.string(), bytes, c.ignored);
+        ASSERT_GT(child.pid(), 0);
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+        ASSERT_EQ(2u, names.size());  // the write is really under way: a temporary file beside the target
+        const std::string temp = names[0] == "out.bin" ? names[1] : names[0];
+        EXPECT_TRUE(temp.starts_with(".out.bin.") && temp.ends_with(".tmp")) << temp;
+        const int status = child.stop(c.sent);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.fatal) << "status " << status;
+        EXPECT_EQ("old", contents(target));
+        EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+    }
+}
+
+volatile std::sig_atomic_t termCount = 0;
+
+TEST_F(ReplaceFile, GivesTheSignalsBackToTheHandlersTheyHadBefore) {
+    auto* previous = std::signal(SIGTERM, [](int) { termCount = termCount + 1; });
+    EXPECT_EQ("", common::replaceFile((dir_ / "out.bin").string(), "x"));
+    std::raise(SIGTERM);
+    EXPECT_EQ(1, termCount);
+    std::signal(SIGTERM, previous);
 }
 
 TEST(SameFile, RecognisesOneFileUnderTwoNames) {

@@ -1,0 +1,163 @@
+#include "common/atomic_file.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace common {
+
+namespace {
+
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+constexpr std::array kCleanupSignals = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary file the handler removes; null outside the write. The name is
+// built before the handlers are installed, so the handler only reads it.
+std::atomic<const char*> pendingTemporary{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free, "the signal handler reads it");
+
+void removeTemporaryAndReraise(int signal) {
+    if (const char* name = pendingTemporary.load()) ::unlink(name);
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    ::sigaction(signal, &byDefault, nullptr);
+    // The signal stays blocked until the handler returns; then its default
+    // action ends the process with the status a shell expects.
+    ::raise(signal);
+}
+
+sigset_t cleanupSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kCleanupSignals) sigaddset(&set, s);
+    return set;
+}
+
+// Installs the handler for the lifetime of the object (signals that were
+// ignored stay ignored: `nohup` and background jobs rely on it) and restores
+// the previous actions and mask afterwards. The signals stay blocked from
+// construction to arm(), so one that arrives while the file is being created
+// is handled once its name is known.
+class SignalCleanup {
+public:
+    SignalCleanup() {
+        const sigset_t set = cleanupSignalSet();
+        ::pthread_sigmask(SIG_BLOCK, &set, &previousMask_);
+        struct sigaction handler {};
+        handler.sa_handler = removeTemporaryAndReraise;
+        handler.sa_mask = set;
+        for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) {
+            ::sigaction(kCleanupSignals[i], nullptr, &previous_[i]);
+            if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kCleanupSignals[i], &handler, nullptr);
+        }
+    }
+    SignalCleanup(const SignalCleanup&) = delete;
+    SignalCleanup& operator=(const SignalCleanup&) = delete;
+
+    void arm(const char* temporaryName) {
+        pendingTemporary.store(temporaryName);
+        ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
+    }
+
+    ~SignalCleanup() {
+        const sigset_t set = cleanupSignalSet();
+        ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        pendingTemporary.store(nullptr);
+        for (std::size_t i = 0; i < kCleanupSignals.size(); ++i) ::sigaction(kCleanupSignals[i], &previous_[i], nullptr);
+        // A signal that came meanwhile now reaches the previous action.
+        ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
+    }
+
+private:
+    sigset_t previousMask_{};
+    std::array<struct sigaction, kCleanupSignals.size()> previous_{};
+};
+
+// A replaced file keeps its mode bits; a new one gets what a plain fopen()
+// would have given it (0666 less the umask). mkstemp creates 0600, which
+// would lock other users out of outputs.
+mode_t outputMode(const std::string& target) {
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        return static_cast<mode_t>(existing.st_mode & 07777);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+}
+
+// `.<name>.XXXXXX.tmp` beside the target. Where that exceeds the directory's
+// name limit the name part is cut (at a UTF-8 character boundary): mkstemp
+// keeps it unique, and any name the file system accepts can be written.
+std::string temporaryTemplate(const std::string& target) {
+    constexpr std::string_view kSuffix = ".XXXXXX.tmp";
+    const std::size_t slash = target.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string directory = target.substr(0, nameStart);
+    const long limit = ::pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    const std::size_t nameMax = limit > 0 ? static_cast<std::size_t>(limit) : 255;
+    const std::size_t room = nameMax > 1 + kSuffix.size() ? nameMax - 1 - kSuffix.size() : 0;
+    std::size_t keep = target.size() - nameStart;
+    if (keep > room) {
+        keep = room;
+        while (keep > 0 && (static_cast<unsigned char>(target[nameStart + keep]) & 0xC0) == 0x80) --keep;
+    }
+    return directory + "." + target.substr(nameStart, keep) + std::string(kSuffix);
+}
+
+std::string failed(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }
+
+std::string writeAll(int fd, std::string_view bytes, const std::function<void(std::size_t)>& afterPiece) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const std::size_t piece = std::min(kPieceBytes, bytes.size() - written);
+        const ssize_t n = ::write(fd, bytes.data() + written, piece);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return failed("write failed", n < 0 ? errno : ENOSPC);
+        written += static_cast<std::size_t>(n);
+        if (afterPiece) afterPiece(written);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string replaceFile(const std::string& target, std::string_view bytes) { return replaceFile(target, bytes, {}); }
+
+std::string replaceFile(const std::string& target, std::string_view bytes,
+                        const std::function<void(std::size_t written)>& afterPiece) {
+    // Past a file-size limit (ulimit -f) the default SIGXFSZ would kill the tool
+    // mid-write; ignored, the write fails with EFBIG and is reported like any other.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::string temp = temporaryTemplate(target);
+    const mode_t mode = outputMode(target);
+    SignalCleanup cleanup;
+    const int fd = ::mkostemps(temp.data(), 4, O_CLOEXEC);
+    if (fd < 0) return failed("cannot create a file beside it", errno);
+    cleanup.arm(temp.c_str());
+    std::string failure = writeAll(fd, bytes, afterPiece);
+    if (failure.empty() && ::fchmod(fd, mode) != 0) failure = failed("cannot set permissions", errno);
+    if (::close(fd) != 0 && failure.empty()) failure = failed("close failed", errno);
+    if (failure.empty() && std::rename(temp.c_str(), target.c_str()) != 0)
+        failure = failed("cannot replace the file", errno);
+    if (!failure.empty()) ::unlink(temp.c_str());
+    return failure;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+}  // namespace common

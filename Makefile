@@ -26,12 +26,13 @@ bench:
 	cmake --build --preset release
 	bench/run_bench.sh build/release
 
+# The sanitizer tree holds the libFuzzer targets too.
 fuzz:
-	cmake --preset fuzz
-	cmake --build --preset fuzz --target fuzz_all
+	cmake --preset asan
+	cmake --build --preset asan --target fuzz_all
 
 # A short pass over every target (CI), and the long campaign (2 million runs or
-# 20 minutes per target). Findings go to build/fuzz/findings/.
+# 20 minutes per target). Findings go to build/asan/findings/.
 fuzz-ci: fuzz
 	fuzz/run_fuzz.sh 60
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Line coverage reached by the fuzz corpora: builds the replay programs with
 # clang's source-based coverage, replays the committed corpus and the corpus a
-# campaign left in build/fuzz/findings/, and reports per source file.
+# campaign left in build/asan/findings/, and reports per source file.
 #   fuzz/coverage.sh [target...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +15,7 @@ rm -f "$build"/*.profraw
 objects=()
 for target in "${targets[@]}"; do
   LLVM_PROFILE_FILE="$build/$target.profraw" "$build/fuzz/replay_$target" \
-    "$root/fuzz/corpus/$target" "$root/fuzz/regressions/$target" "$root/build/fuzz/findings/$target.corpus" > /dev/null
+    "$root/fuzz/corpus/$target" "$root/fuzz/regressions/$target" "$root/build/asan/findings/$target.corpus" > /dev/null
   objects+=(-object "$build/fuzz/replay_$target")
 done
 llvm-profdata merge -sparse "$build"/*.profraw -o "$build/fuzz.profdata"

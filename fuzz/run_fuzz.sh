@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every fuzz target (two at a time, one per core) for a time budget on a
-# scratch copy of its committed corpus; findings land in build/fuzz/findings/.
+# scratch copy of its committed corpus; findings land in build/asan/findings/.
 #   fuzz/run_fuzz.sh <seconds per target> [max runs per target] [target...]
 # Exits non-zero when a target finds a crash.
 set -uo pipefail
@@ -8,10 +8,10 @@ seconds=${1:-60}
 runs=${2:--1}
 shift $(( $# > 1 ? 2 : $# ))
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin="$root/build/fuzz/fuzz"
+bin="$root/build/asan/fuzz"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(dks2vkm_ase dks_script scene2dks scene2hxm vkm_reader hxm_reader numbers)
-work="$root/build/fuzz/findings"
+work="$root/build/asan/findings"
 mkdir -p "$work"
 
 dictionary() {

@@ -20,8 +20,6 @@ using modelconv::ElementType;
 using modelconv::ModelDefinition;
 using sceneread::Scene;
 
-constexpr std::array<float, 16> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
 // A turn of `angle` radians about y, as the scene reader stores node frames.
 template <typename Node>
 Node node(const std::string& name, double angle, sceneread::Vec3f position) {

@@ -26,14 +26,18 @@ public:
     explicit Output(std::FILE* file) : file_(file) { buffer_.reserve(kFlush + 4096); }
     ~Output() { flush(); }
     void printf(const char* format, auto... args) {
-        const size_t at = buffer_.size();
-        buffer_.resize(at + 256);
-        const auto n = static_cast<size_t>(std::snprintf(buffer_.data() + at, 256, format, args...));
-        if (n >= 256) {  // longer than the usual line: format again into room of its size
-            buffer_.resize(at + n + 1);
-            std::snprintf(buffer_.data() + at, n + 1, format, args...);
+        if constexpr (sizeof...(args) == 0) {
+            buffer_ += format;  // no conversions (no call passes "%%" alone): the text itself
+        } else {
+            const size_t at = buffer_.size();
+            buffer_.resize(at + 256);
+            const auto n = static_cast<size_t>(std::snprintf(buffer_.data() + at, 256, format, args...));
+            if (n >= 256) {  // longer than the usual line: format again into room of its size
+                buffer_.resize(at + n + 1);
+                std::snprintf(buffer_.data() + at, n + 1, format, args...);
+            }
+            buffer_.resize(at + n);
         }
-        buffer_.resize(at + n);
         if (buffer_.size() >= kFlush) flush();
     }
     void flush() {

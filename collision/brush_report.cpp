@@ -40,7 +40,7 @@ void printSuppressed(size_t warnings, std::FILE* out) {
 
 }  // namespace
 
-bool checkConvex(const Brush& brush, std::FILE* out) {
+bool checkConvex(const Brush& brush, std::FILE* out, ConvexSummary* summary) {
     // Every plane against every vertex, but a block of consecutive vertices is
     // skipped when a bound on its plane values stays at or below the warning
     // threshold. The bound takes, per term, the box corner that maximises it and
@@ -64,6 +64,8 @@ bool checkConvex(const Brush& brush, std::FILE* out) {
         }
     }
     size_t warnings = 0;
+    double worst = 0;
+    std::vector<std::uint32_t> planesInFront(summary ? vertexCount : 0);
     int i = 0;
     for (const BrushPlane& p : brush.planes) {
         for (size_t block = 0; block < boxes.size(); ++block) {
@@ -81,6 +83,10 @@ bool checkConvex(const Brush& brush, std::FILE* out) {
                     std::fprintf(out, "Convex check failed: plane=%d, vertex=%d, diff=%lf\n", i, static_cast<int>(j), value);
                     return false;
                 }
+                if (value > kConvexWarningThreshold && summary) {
+                    worst = std::max(worst, value);
+                    ++planesInFront[j];
+                }
                 if (value > kConvexWarningThreshold && ++warnings <= kMaxWarningsPerBrush) {
                     std::fputs("***** WARNING *****\n", out);
                     std::fprintf(out, "Convex check near critical: plane=%d, vertex=%d, diff=%lf\n", i, static_cast<int>(j),
@@ -91,6 +97,11 @@ bool checkConvex(const Brush& brush, std::FILE* out) {
         ++i;
     }
     printSuppressed(warnings, out);
+    if (summary) {
+        const auto mostPlanes = [&](std::uint32_t n) { return 2 * size_t{n} > brush.planes.size(); };
+        const auto front = static_cast<size_t>(std::count_if(planesInFront.begin(), planesInFront.end(), mostPlanes));
+        *summary = {warnings, worst, 2 * front > vertexCount};
+    }
     return true;
 }
 

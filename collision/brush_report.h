@@ -25,6 +25,15 @@ void printBrush(const Brush& brush, bool verbose, std::FILE* out);
 // and then one line "... <n> more warnings for this brush" for the rest; on the
 // first value beyond the error threshold prints that line (when due) and the
 // error pair and returns false. NaN values pass.
-bool checkConvex(const Brush& brush, std::FILE* out);
+//
+// `summary`, when given, receives the number of values in the warning band,
+// the largest of them, and whether most vertices lie in front of most planes
+// (the mark of a brush whose faces point inwards).
+struct ConvexSummary {
+    size_t warnings = 0;
+    double worst = 0;
+    bool insideOut = false;
+};
+bool checkConvex(const Brush& brush, std::FILE* out, ConvexSummary* summary = nullptr);
 
 }  // namespace collision

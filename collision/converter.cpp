@@ -66,7 +66,17 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
     for (int i = 0; i < meshCount; ++i) {
         const Brush brush = readBrush(reader, settings.version, builder, out, reading);
         printBrush(brush, settings.verbose, out);
-        if (!checkConvex(brush, out)) common::reportError(-1, "Brush %s is non-convex!", brush.name.c_str());
+        ConvexSummary summary;
+        const bool convex = checkConvex(brush, out, &summary);
+        if (convex && summary.warnings > 0) {
+            char worst[32];
+            std::snprintf(worst, sizeof worst, "%g", summary.worst);
+            reading.diagnostics->warning(reading.fileName, -1, brush.name,
+                                         "brush " + brush.name + ": " + std::to_string(summary.warnings) +
+                                             " vertex/plane pairs near critical, the worst " + worst + " in front" +
+                                             (summary.insideOut ? "; the brush may be inside out" : ""));
+        }
+        if (!convex) common::reportError(-1, "Brush %s is non-convex!", brush.name.c_str());
         writeBrush(file, brush, settings.version);
     }
     return file.take();

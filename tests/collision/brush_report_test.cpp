@@ -188,3 +188,25 @@ TEST(ConvexCheck, PrintsTheFirstThousandWarningsOfABrushAndCountsTheRest) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ConvexCheck, SumsUpItsWarningsAndTellsAnInsideOutBrush) {
+    Brush cube;
+    for (int i = 0; i < 8; ++i) cube.vertices.push_back({i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0});
+    // Outward planes x = +-1 and so on, slightly too small on one axis.
+    const double planes[6][4] = {{1, 0, 0, -1}, {-1, 0, 0, -1}, {0, 1, 0, -1}, {0, -1, 0, -1}, {0, 0, 1, -0.9}, {0, 0, -1, -1}};
+    for (const auto& p : planes) cube.planes.push_back({p[0], p[1], p[2], p[3]});
+    testsupport::CapturedOutput out;
+    collision::ConvexSummary summary;
+    ASSERT_TRUE(collision::checkConvex(cube, out.file(), &summary));
+    EXPECT_EQ(4u, summary.warnings);
+    EXPECT_NEAR(0.1, summary.worst, 1e-12);
+    EXPECT_FALSE(summary.insideOut);
+    // Every plane turned to face inwards (and moved in by 0.5): each vertex lies in front of all of them.
+    for (auto& p : cube.planes) p = {-p.a, -p.b, -p.c, -p.d + 0.5};
+    ASSERT_TRUE(collision::checkConvex(cube, out.file(), &summary));
+    EXPECT_TRUE(summary.insideOut);
+}
+
+}  // namespace

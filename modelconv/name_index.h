@@ -9,14 +9,9 @@
 #include <unordered_map>
 #include <vector>
 
-namespace modelconv {
+#include "common/ascii.h"
 
-inline std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
+namespace modelconv {
 
 // The first position of every name in a list of named records, names compared
 // ignoring ASCII letter case: the match sceneread's find functions and a scan
@@ -26,11 +21,11 @@ public:
     template <typename Record>
     explicit NameIndex(const std::vector<Record>& records) {
         first_.reserve(records.size());
-        for (size_t i = 0; i < records.size(); ++i) first_.try_emplace(lowerAscii(records[i].name), i);
+        for (size_t i = 0; i < records.size(); ++i) first_.try_emplace(common::lowerCased(records[i].name), i);
     }
 
     std::optional<size_t> find(std::string_view name) const {
-        const auto at = first_.find(lowerAscii(name));
+        const auto at = first_.find(common::lowerCased(name));
         if (at == first_.end()) return std::nullopt;
         return at->second;
     }

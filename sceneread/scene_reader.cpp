@@ -86,6 +86,7 @@ private:
     void floatsOr(const char* keyword, float* values, int n, const float* fallback, const char* assumed);
     void readMaterialReference(GeometryObject& object);
     void skipToObjectEnd(GeometryObject& object);
+    void readWireframeColour(std::string_view line, GeometryObject& object);
 
     Scene& scene_;
     TextParser& parser_;
@@ -407,23 +408,21 @@ void AseReader::readMaterialReference(GeometryObject& object) {
             object.hasMaterialRef = true;
             return;
         }
-        if (equalsIgnoreCase(first, "*WIREFRAME_COLOR")) {
-            std::string_view rest = *restAfter(line, first);
-            float rgb[3];
-            floats(rest, rgb, 3, "*WIREFRAME_COLOR", false);
-            object.wireframeColour = Colour{colourComponent(rgb[0]), colourComponent(rgb[1]), colourComponent(rgb[2]), 255};
-        }
+        if (equalsIgnoreCase(first, "*WIREFRAME_COLOR")) readWireframeColour(line, object);
     }
+}
+
+void AseReader::readWireframeColour(std::string_view line, GeometryObject& object) {
+    float rgb[3];
+    floats(*restAfter(line, wordAt(line, 1)), rgb, 3, "*WIREFRAME_COLOR", false);
+    object.wireframeColour = Colour{colourComponent(rgb[0]), colourComponent(rgb[1]), colourComponent(rgb[2]), 255};
 }
 
 // The rest of a block that the format does not read, for its *WIREFRAME_COLOR.
 void AseReader::skipToObjectEnd(GeometryObject& object) {
     while (parser_.readLineInObject()) {
         const std::string_view line = parser_.currentLine();
-        if (!equalsIgnoreCase(wordAt(line, 1), "*WIREFRAME_COLOR")) continue;
-        float rgb[3];
-        floats(*restAfter(line, wordAt(line, 1)), rgb, 3, "*WIREFRAME_COLOR", false);
-        object.wireframeColour = Colour{colourComponent(rgb[0]), colourComponent(rgb[1]), colourComponent(rgb[2]), 255};
+        if (equalsIgnoreCase(wordAt(line, 1), "*WIREFRAME_COLOR")) readWireframeColour(line, object);
     }
 }
 

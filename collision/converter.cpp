@@ -13,6 +13,7 @@
 #include "common/byte_writer.h"
 #include "common/file_loader.h"
 #include "common/output_name.h"
+#include "common/output_options.h"
 
 namespace collision {
 
@@ -73,8 +74,9 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
 }
 
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
-    // "--lenient" may stand anywhere; the other arguments keep their places.
+    // The options may stand anywhere; the other arguments keep their places.
     std::vector<const char*> arguments(argv, argv + argc);
+    const common::OutputOptions files = common::takeOutputOptions(arguments, false);
     const bool lenient = std::erase_if(arguments, [](const char* a) { return std::string_view(a) == "--lenient"; }) > 0;
     argc = static_cast<int>(arguments.size());
     argv = arguments.data();
@@ -95,7 +97,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
         throw error;
     }
     AseLineReader reader(std::move(input.bytes));
-    const std::string outputName = common::makeOutputName(inputName, "hxm");
+    const std::string outputName = files.output.empty() ? common::makeOutputName(inputName, "hxm") : files.output;
     if (common::sameFile(inputName, outputName)) {
         common::InputError error("Output file " + outputName + " would replace the input!");
         error.file = inputName;

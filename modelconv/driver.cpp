@@ -3,6 +3,7 @@
 #include "common/atomic_file.h"
 #include "common/input_error.h"
 #include "common/output_name.h"
+#include "common/output_options.h"
 #include "modelconv/convert.h"
 #include "modelconv/model_script.h"
 
@@ -14,6 +15,7 @@ namespace modelconv {
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
     // Options may stand anywhere; the first other argument is the script.
     std::vector<const char*> arguments(argv, argv + argc);
+    const common::OutputOptions files = common::takeOutputOptions(arguments, false);
     sceneread::ReadOptions options;
     options.diagnostics = &diagnostics;
     std::erase_if(arguments, [&](const char* argument) {
@@ -32,7 +34,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
         return 0;
     }
     const std::string scriptName = argv[1];
-    const std::string outputName = common::makeOutputName(scriptName, "vkm");
+    const std::string outputName = files.output.empty() ? common::makeOutputName(scriptName, "vkm") : files.output;
     if (common::sameFile(scriptName, outputName)) {
         common::InputError error("Output file " + outputName + " would replace the script!");
         error.file = scriptName;

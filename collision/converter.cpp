@@ -9,10 +9,12 @@
 #include "collision/hxm_writer.h"
 #include "collision/mesh_reader.h"
 #include "common/atomic_file.h"
+#include "common/depfile.h"
 #include "common/ase_signature.h"
 #include "common/byte_writer.h"
 #include "common/file_loader.h"
 #include "common/output_name.h"
+#include "common/output_options.h"
 
 namespace collision {
 
@@ -83,8 +85,9 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
 }
 
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
-    // "--lenient" may stand anywhere; the other arguments keep their places.
+    // The options may stand anywhere; the other arguments keep their places.
     std::vector<const char*> arguments(argv, argv + argc);
+    const common::OutputOptions files = common::takeOutputOptions(arguments, true);
     const bool lenient = std::erase_if(arguments, [](const char* a) { return std::string_view(a) == "--lenient"; }) > 0;
     argc = static_cast<int>(arguments.size());
     argv = arguments.data();
@@ -105,9 +108,16 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
         throw error;
     }
     AseLineReader reader(std::move(input.bytes));
-    const std::string outputName = common::makeOutputName(inputName, "hxm");
+    const std::string outputName = files.output.empty() ? common::makeOutputName(inputName, "hxm") : files.output;
     if (common::sameFile(inputName, outputName)) {
         common::InputError error("Output file " + outputName + " would replace the input!");
+        error.file = inputName;
+        throw error;
+    }
+    for (const std::string& taken : {inputName, outputName}) {
+        if (files.depfile.empty() || !common::sameFile(taken, files.depfile)) continue;
+        common::InputError error("Depfile " + files.depfile + " would replace the " +
+                                 (taken == inputName ? "input!" : "output!"));
         error.file = inputName;
         throw error;
     }
@@ -139,6 +149,15 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
         error.file = outputName;
         error.notes.push_back({failure});
         throw error;
+    }
+    if (!files.depfile.empty()) {
+        if (const std::string depFailure = common::replaceFile(files.depfile, common::depfileText(outputName, {inputName}));
+            !depFailure.empty()) {
+            common::InputError error("Can't write depfile: " + files.depfile, -1, common::ErrorKind::CannotWrite);
+            error.file = files.depfile;
+            error.notes.push_back({depFailure});
+            throw error;
+        }
     }
     std::fputs("Done.\n", out);
     return kExitSuccess;

@@ -35,7 +35,8 @@ Settings parseSettings(int argc, const char* const* argv);
 std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, const Settings& settings,
                                                       std::FILE* out, const MeshReading& reading = {});
 
-// Runs the tool with its command line, printing to `out`; returns the exit
+// Runs the tool with its command line, printing to `out` ("--output FILE" /
+// "-o FILE" and "--lenient" may stand anywhere); returns the exit
 // status (kExitSuccess, kExitUsage) and throws common::InputError on every
 // failure (kind CannotOpen for an input that cannot be read). The output
 // file is replaced only after the last brush has been encoded.

@@ -16,6 +16,9 @@
 
 namespace common {
 
+// A target that is already a regular file holding exactly `bytes` is left as
+// it is (same inode, mode and modification time); one that cannot be read is
+// replaced.
 // Returns an empty string on success, else a short description of what failed.
 // Not for use from two threads at once: the signal handlers know one
 // temporary file.

@@ -1,8 +1,10 @@
 #include "modelconv/driver.h"
 
 #include "common/atomic_file.h"
+#include "common/depfile.h"
 #include "common/input_error.h"
 #include "common/output_name.h"
+#include "common/output_options.h"
 #include "modelconv/convert.h"
 #include "modelconv/model_script.h"
 
@@ -11,9 +13,20 @@
 
 namespace modelconv {
 
+namespace {
+
+[[noreturn]] void refuse(const std::string& message, const std::string& file) {
+    common::InputError error(message);
+    error.file = file;
+    throw error;
+}
+
+}  // namespace
+
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
     // Options may stand anywhere; the first other argument is the script.
     std::vector<const char*> arguments(argv, argv + argc);
+    const common::OutputOptions files = common::takeOutputOptions(arguments, true);
     sceneread::ReadOptions options;
     options.diagnostics = &diagnostics;
     std::erase_if(arguments, [&](const char* argument) {
@@ -32,12 +45,14 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
         return 0;
     }
     const std::string scriptName = argv[1];
-    const std::string outputName = common::makeOutputName(scriptName, "vkm");
-    if (common::sameFile(scriptName, outputName)) {
-        common::InputError error("Output file " + outputName + " would replace the script!");
-        error.file = scriptName;
-        throw error;
-    }
+    const std::string outputName = files.output.empty() ? common::makeOutputName(scriptName, "vkm") : files.output;
+    if (common::sameFile(scriptName, outputName))
+        refuse("Output file " + outputName + " would replace the script!", scriptName);
+    const std::string& depfileName = files.depfile;
+    if (!depfileName.empty() && common::sameFile(scriptName, depfileName))
+        refuse("Depfile " + depfileName + " would replace the script!", scriptName);
+    if (!depfileName.empty() && common::sameFile(outputName, depfileName))
+        refuse("Depfile " + depfileName + " would replace the output!", scriptName);
 
     std::fprintf(out, "Loading DKS %s...\n", scriptName.c_str());
     ModelDefinition definition;
@@ -47,8 +62,10 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
                     options.lenient ? sceneread::TextParser::readFile : sceneread::TextParser::openFile, out, options);
     for (size_t lod = 0; lod < definition.sceneFiles.size(); ++lod) {
         const std::string& aseName = definition.sceneFiles[lod];
-        if (!common::sameFile(aseName, outputName)) continue;
-        common::InputError error("Output file " + outputName + " would replace the ASE file " + aseName + "!");
+        const bool overOutput = common::sameFile(aseName, outputName);
+        if (!overOutput && (depfileName.empty() || !common::sameFile(aseName, depfileName))) continue;
+        common::InputError error((overOutput ? "Output file " + outputName : "Depfile " + depfileName) +
+                                 " would replace the ASE file " + aseName + "!");
         error.file = scriptName;
         error.diagnosticLine = definition.sceneLines[lod];
         error.notes.push_back({"name another output, or give the LOD another ASE file"});
@@ -65,6 +82,17 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     } catch (common::InputError& error) {
         error.file = outputName;
         throw;
+    }
+    if (!depfileName.empty()) {
+        std::vector<std::string> inputs{scriptName};
+        inputs.insert(inputs.end(), definition.sceneFiles.begin(), definition.sceneFiles.end());
+        if (const std::string failure = common::replaceFile(depfileName, common::depfileText(outputName, inputs));
+            !failure.empty()) {
+            common::InputError error("Can't write depfile: " + depfileName + "!", -1, common::ErrorKind::CannotWrite);
+            error.file = depfileName;
+            error.notes.push_back({failure});
+            throw error;
+        }
     }
     std::fputs("Saving complete.\n", out);
     return 0;

@@ -3,12 +3,14 @@
 #include <charconv>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "common/ascii.h"
 #include "common/atomic_file.h"
 #include "common/dks_keywords.h"
 #include "common/file_loader.h"
 #include "common/input_error.h"
+#include "common/output_options.h"
 #include "scriptgen/scene_scan.h"
 #include "scriptgen/script_text.h"
 
@@ -89,6 +91,17 @@ Options parseOptions(std::span<const char* const> parameters, std::FILE* out) {
 }
 
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
+    // "--output" and its value are no parameters: the usage rule and the
+    // count written into the script see the command line without them.
+    std::vector<const char*> arguments(argv, argv + argc);
+    common::OutputOptions files;
+    try {
+        files = common::takeOutputOptions(arguments, false);
+    } catch (const common::InputError& error) {
+        fail(std::string("Error: ") + error.what(), {});
+    }
+    argc = static_cast<int>(arguments.size());
+    argv = arguments.data();
     const int parameterCount = argc - 1;
     if (parameterCount < 1 || parameterCount > 3) {
         print(out, kUsage);
@@ -101,7 +114,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     if (!scene.ok()) fail("Error opening file " + aseName, aseName, common::ErrorKind::CannotOpen);
     const Options options = parseOptions(std::span(argv + 2, static_cast<size_t>(parameterCount - 1)), out);
 
-    const std::string scriptName = scriptNameFor(aseName);
+    const std::string scriptName = files.output.empty() ? scriptNameFor(aseName) : files.output;
     if (common::sameFile(aseName, scriptName))
         fail("Error: the script " + scriptName + " would replace the ASE file", aseName);
     const std::vector<Element> elements = scanScene(scene.bytes, options.writeParents);

@@ -29,7 +29,7 @@ std::optional<int> parseLodCount(std::string_view text);
 Options parseOptions(std::span<const char* const> parameters, std::FILE* out);
 
 // Runs the tool with its command line (argv[0] is the program), printing to
-// `out`. Returns 0 after writing the script, after the usage text (fewer than
+// `out`; "--output FILE" / "-o FILE" names the script and counts as no parameter. Returns 0 after writing the script, after the usage text (fewer than
 // one or more than three parameters) and after bad "/L:" values. Throws
 // common::InputError when the ASE file cannot be opened or read, when the script would
 // replace it, or when the script cannot be written; an existing script is then

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -48,6 +50,29 @@ TEST_F(ReplaceFile, ReplacesAnExistingFileWhole) {
     std::ofstream(target) << "a much longer old content";
     EXPECT_EQ("", common::replaceFile(target.string(), "new"));
     EXPECT_EQ("new", contents(target));
+}
+
+TEST_F(ReplaceFile, LeavesAFileHoldingTheSameBytesUntouchedAndReplacesAnyOther) {
+    const fs::path target = dir_ / "out.bin";
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const struct {
+        std::string existing, written;
+        bool kept;
+    } cases[] = {{"same", "same", true}, {"", "", true}, {std::string(3 << 20, 'y'), std::string(3 << 20, 'y'), true},
+                 {"samf", "same", false}, {"same", "same!", false}, {std::string(3 << 20, 'y') + "a", std::string(3 << 20, 'y') + "b", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written.substr(0, 8));
+        std::ofstream(target, std::ios::binary) << c.existing;
+        fs::last_write_time(target, old);
+        struct stat before {};
+        ::stat(target.c_str(), &before);
+        EXPECT_EQ("", common::replaceFile(target.string(), c.written));
+        struct stat after {};
+        ::stat(target.c_str(), &after);
+        EXPECT_EQ(c.written, contents(target));
+        EXPECT_EQ(c.kept, fs::last_write_time(target) == old);
+        EXPECT_EQ(c.kept, before.st_ino == after.st_ino);
+    }
 }
 
 TEST_F(ReplaceFile, KeepsTheModeBitsOfTheFileItReplaces) {

@@ -1,0 +1,1 @@
+out\ put.vkm: model.dks scene.ase

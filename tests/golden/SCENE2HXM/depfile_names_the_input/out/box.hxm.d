@@ -1,0 +1,1 @@
+box.hxm: box.ase

@@ -64,3 +64,6 @@ if [ -f "chain$chain.vkm" ]; then
 else
   echo "  vkminfo: no chain$chain.vkm to read"
 fi
+
+# aselod and the comparison with gltfpack.
+"$root/bench/lod_bench.sh" "$bin"

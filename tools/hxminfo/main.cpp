@@ -7,7 +7,7 @@
 
 #include "common/file_loader.h"
 #include "common/model_input.h"
-#include "tools/hxminfo/hxm_reader.h"
+#include "modelfile/hxm.h"
 #include "tools/hxminfo/hxm_report.h"
 
 namespace {
@@ -49,11 +49,11 @@ int main(int argc, char** argv) {
     }
     const std::span bytes(reinterpret_cast<const std::uint8_t*>(loaded.bytes.data()), loaded.bytes.size());
     try {
-        const hxminfo::HxmFile file = hxminfo::readHxm(bytes, common::FloatValues::FiniteOnly);
+        const modelfile::HxmFile file = modelfile::readHxm(bytes, common::FloatValues::FiniteOnly);
         const std::string text = json ? hxminfo::describeJson(file, fileName, verbose)
                                       : hxminfo::describeText(file, fileName, verbose);
         std::fwrite(text.data(), 1, text.size(), stdout);
-    } catch (const hxminfo::HxmError& error) {
+    } catch (const modelfile::HxmError& error) {
         std::fprintf(stderr, "hxminfo: %s: malformed HXM file at offset %zu: %s\n", fileName.c_str(), error.offset,
                      error.what());
         return kExitMalformed;

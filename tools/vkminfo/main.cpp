@@ -9,7 +9,7 @@
 
 #include "common/file_loader.h"
 #include "common/model_input.h"
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 #include "tools/vkminfo/vkm_report.h"
 
 int main(int argc, char** argv) {
@@ -38,12 +38,12 @@ int main(int argc, char** argv) {
     }
     const std::span bytes(reinterpret_cast<const std::uint8_t*>(loaded.bytes.data()), loaded.bytes.size());
     try {
-        const vkminfo::Model model = vkminfo::readVkm(bytes, common::FloatValues::FiniteOnly);
+        const modelfile::Model model = modelfile::readVkm(bytes, common::FloatValues::FiniteOnly);
         if (json)
             vkminfo::printJson(stdout, model, verbose);
         else
             vkminfo::printText(stdout, model, verbose);
-    } catch (const vkminfo::VkmError& e) {
+    } catch (const modelfile::VkmError& e) {
         std::fprintf(stderr, "vkminfo: %s: malformed VKM file at offset %zu: %s\n", file.c_str(), e.offset, e.what());
         return 1;
     }

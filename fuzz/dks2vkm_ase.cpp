@@ -8,7 +8,7 @@
 #include "modelconv/convert.h"
 #include "common/input_error.h"
 #include "sceneread/scene_reader.h"
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     sceneread::TextParser parser = sceneread::TextParser::overText(fuzzsupport::text(data, size));
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     try {
         modelconv::convert(definition, model, fuzzsupport::sink());
         const std::vector<std::uint8_t> bytes = model.bytes();
-        vkminfo::readVkm(bytes);
+        modelfile::readVkm(bytes);
     } catch (const common::InputError&) {
     }
     return 0;

@@ -10,7 +10,7 @@
 #include "modelconv/convert.h"
 #include "modelconv/model_script.h"
 #include "common/input_error.h"
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
                                    fuzzsupport::sink());
         modelconv::ConvertedModel model;
         modelconv::convert(definition, model, fuzzsupport::sink());
-        vkminfo::readVkm(model.bytes());
+        modelfile::readVkm(model.bytes());
     } catch (const common::InputError&) {
     }
     return 0;

@@ -1,19 +1,21 @@
-// hxminfo's reader and reports over arbitrary bytes, read as the format allows
+// The HXM reader (modelfile) and hxminfo's reports over arbitrary bytes, read as the format allows
 // and as hxminfo reads (no NaN or infinity in the geometry): anything but an
-// HxmError escaping is a bug.
+// HxmError escaping is a bug. What hxminfo accepts is also exported to glTF in
+// memory.
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
-#include "tools/hxminfo/hxm_reader.h"
+#include "export/gltf_writer.h"
+#include "modelfile/hxm.h"
 #include "tools/hxminfo/hxm_report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     try {
-        const hxminfo::HxmFile file = hxminfo::readHxm(std::span(data, size));
+        const modelfile::HxmFile file = modelfile::readHxm(std::span(data, size));
         hxminfo::describeText(file, "fuzz.hxm", true);
         hxminfo::describeJson(file, "fuzz.hxm", true);
-        hxminfo::readHxm(std::span(data, size), common::FloatValues::FiniteOnly);
-    } catch (const hxminfo::HxmError&) {
+        exporter::brushesToGlb(modelfile::readHxm(std::span(data, size), common::FloatValues::FiniteOnly));
+    } catch (const modelfile::HxmError&) {
     }
     return 0;
 }

@@ -8,7 +8,7 @@
 #include "collision/converter.h"
 #include "common/input_error.h"
 #include "fuzz/fuzz_support.h"
-#include "tools/hxminfo/hxm_reader.h"
+#include "modelfile/hxm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (size == 0) return 0;
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     settings.verbose = (data[0] & 4) != 0;
     collision::AseLineReader reader(std::string(fuzzsupport::text(data + 1, size - 1)));
     try {
-        if (auto bytes = collision::convertScene(reader, settings, fuzzsupport::sink())) hxminfo::readHxm(*bytes);
+        if (auto bytes = collision::convertScene(reader, settings, fuzzsupport::sink())) modelfile::readHxm(*bytes);
     } catch (const common::InputError&) {
     }
     return 0;

@@ -32,6 +32,17 @@ if [ -x "$bin/collision/SCENE2HXM" ]; then
     run "$bin/tools/hxminfo/hxminfo" brushes.hxm
   fi
 fi
+if [ -x "$bin/tools/vkminfo/vkminfo" ] && [ -f vehicle.vkm ] && [ -f brushes.hxm ]; then
+  # The summaries were shown above; only the files are new.
+  for command in "$bin/tools/vkminfo/vkminfo --gltf vehicle.glb vehicle.vkm --collision brushes.hxm" \
+                 "$bin/tools/hxminfo/hxminfo --gltf brushes.glb brushes.hxm"; do
+    echo
+    echo "\$ $command"
+    $command >/dev/null
+  done
+  echo
+  echo "glTF views (open them in any glTF viewer): $work/vehicle.glb, $work/brushes.glb"
+fi
 echo
 echo "Written in $work:"
 ls -l "$work"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/hxminfo/hxm_reader.h"
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/hxm.h"
+#include "modelfile/vkm.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -23,9 +23,9 @@ int main(int argc, char** argv) {
         const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         try {
             if (name.ends_with(".hxm"))
-                summary << name << ": " << hxminfo::readHxm(bytes).brushCount << " brushes\n";
+                summary << name << ": " << modelfile::readHxm(bytes).brushCount << " brushes\n";
             else
-                summary << name << ": " << vkminfo::readVkm(bytes).elements.size() << " elements\n";
+                summary << name << ": " << modelfile::readVkm(bytes).elements.size() << " elements\n";
         } catch (const std::exception& error) {
             std::fprintf(stderr, "%s: %s\n", name.c_str(), error.what());
             return 1;

@@ -9,7 +9,7 @@
 #include "collision/converter.h"
 #include "common/input_error.h"
 #include "tests/test_support.h"
-#include "tools/hxminfo/hxm_reader.h"
+#include "modelfile/hxm.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ std::string outcome(const std::string& text, collision::Settings settings) {
     try {
         const auto bytes = collision::convertScene(reader, settings, out.file());
         if (!bytes) return "no meshes";
-        hxminfo::readHxm(*bytes);  // what was written must read back
+        modelfile::readHxm(*bytes);  // what was written must read back
         return "converted";
     } catch (const common::InputError& e) {
         EXPECT_TRUE(std::regex_match(e.what(), kDefinedMessages)) << e.what();

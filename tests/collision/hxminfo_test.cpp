@@ -1,4 +1,4 @@
-#include "tools/hxminfo/hxm_reader.h"
+#include "modelfile/hxm.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 
 namespace {
 
-using hxminfo::HxmError;
-using hxminfo::readHxm;
+using modelfile::HxmError;
+using modelfile::readHxm;
 
 const std::string kLongName(70, 'L');
 
@@ -41,10 +41,10 @@ std::string errorOf(const std::vector<std::uint8_t>& bytes) {
 
 TEST(HxmReader, ReadsWhatTheWriterWroteInEveryFormat) {
     const auto chunked = readHxm(convert(0x200));
-    EXPECT_EQ(chunked.layout, hxminfo::Layout::Chunked);
+    EXPECT_EQ(chunked.layout, modelfile::Layout::Chunked);
     ASSERT_EQ(chunked.brushes.size(), 2u);
     EXPECT_EQ(chunked.brushCount, 2);
-    const hxminfo::BrushRecord& box = chunked.brushes[0];
+    const modelfile::BrushRecord& box = chunked.brushes[0];
     EXPECT_EQ(box.name, "Box01");
     EXPECT_TRUE(box.nameTerminated);
     EXPECT_EQ(box.vertices.size(), 8u);
@@ -56,7 +56,7 @@ TEST(HxmReader, ReadsWhatTheWriterWroteInEveryFormat) {
     EXPECT_FALSE(chunked.brushes[1].nameTerminated);
 
     const auto flat = readHxm(convert(0x101));
-    EXPECT_EQ(flat.layout, hxminfo::Layout::Flat);
+    EXPECT_EQ(flat.layout, modelfile::Layout::Flat);
     ASSERT_EQ(flat.brushes.size(), 2u);
     EXPECT_FALSE(flat.brushes[0].hasSphere);
     EXPECT_EQ(flat.brushes[0].planes.size(), 6u);
@@ -165,7 +165,7 @@ TEST(HxmReport, ShowsEachBrushAsTextOrJson) {
 }
 
 TEST(HxmReport, WritesNamesInEitherEncodingAsUtf8InJson) {
-    hxminfo::HxmFile file;
+    modelfile::HxmFile file;
     file.brushes.resize(2);
     file.brushes[0].name = "M\xE9tal";
     file.brushes[1].name = "M\xC3\xA9tal";

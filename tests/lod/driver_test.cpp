@@ -9,7 +9,7 @@
 #include "modelconv/driver.h"
 #include "tests/lod/grid_export.h"
 #include "tests/test_support.h"
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 
 namespace {
 
@@ -143,15 +143,15 @@ TEST(Run, LodsConvertWithDksToVkmAsLodsOfTheOriginal) {
         ASSERT_EQ(0, modelconv::run(2, convert, converted.file()));
         EXPECT_EQ(std::string::npos, converted.text().find("not found"));
         const std::string vkm = testsupport::readFile(fs::path(script).replace_extension("vkm").string());
-        const vkminfo::Model read =
-            vkminfo::readVkm(std::span(reinterpret_cast<const std::uint8_t*>(vkm.data()), vkm.size()));
+        const modelfile::Model read =
+            modelfile::readVkm(std::span(reinterpret_cast<const std::uint8_t*>(vkm.data()), vkm.size()));
         EXPECT_EQ(3u, read.lodCount);
         ASSERT_EQ(model.elements, read.elements.size());
-        for (const vkminfo::Element& e : read.elements) {
+        for (const modelfile::Element& e : read.elements) {
             size_t previous = SIZE_MAX;
-            for (const vkminfo::Lod& lod : e.lods) {
+            for (const modelfile::Lod& lod : e.lods) {
                 size_t triangles = 0;
-                for (const vkminfo::Group& g : lod.groups) triangles += g.triangles.size();
+                for (const modelfile::Group& g : lod.groups) triangles += g.triangles.size();
                 EXPECT_GT(triangles, 0u) << e.name;
                 if (model.file == "grid.ase") {
                     EXPECT_LT(triangles, previous);

@@ -11,7 +11,7 @@
 #include "modelconv/convert.h"
 #include "modelconv/model_script.h"
 #include "tests/test_support.h"
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +24,7 @@ void convertScript(const std::string& script, const std::map<std::string, std::s
         modelconv::loadModelScript(definition, parser, "model.dks", sceneread::textsInMemory(files), sink);
         modelconv::ConvertedModel model;
         modelconv::convert(definition, model, sink);
-        vkminfo::readVkm(model.bytes());
+        modelfile::readVkm(model.bytes());
     } catch (const common::InputError&) {
     }
 }

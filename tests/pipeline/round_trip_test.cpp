@@ -12,7 +12,7 @@
 #include "common/input_error.h"
 #include "scriptgen/generator.h"
 #include "tests/test_support.h"
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 
 namespace {
 
@@ -43,11 +43,11 @@ TEST(RoundTrip, TheExampleExportConvertsWithEveryElementFound) {
     ASSERT_EQ(0, modelconv::run(2, convert, converted.file()));
     EXPECT_EQ(std::string::npos, converted.text().find("not found"));
     const std::string vkm = testsupport::readFile("vehicle.vkm");
-    const vkminfo::Model model = vkminfo::readVkm(std::span(reinterpret_cast<const std::uint8_t*>(vkm.data()), vkm.size()));
+    const modelfile::Model model = modelfile::readVkm(std::span(reinterpret_cast<const std::uint8_t*>(vkm.data()), vkm.size()));
     ASSERT_EQ(5u, model.elements.size());
     EXPECT_EQ(2u, model.lodCount);
-    for (const vkminfo::Element& e : model.elements)
-        for (const vkminfo::Lod& lod : e.lods) EXPECT_FALSE(lod.vertices.empty()) << e.name;
+    for (const modelfile::Element& e : model.elements)
+        for (const modelfile::Lod& lod : e.lods) EXPECT_FALSE(lod.vertices.empty()) << e.name;
     EXPECT_EQ(8u, model.materials.size());  // both LODs' materials
 }
 

@@ -1,4 +1,4 @@
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 
 #include <gtest/gtest.h>
 
@@ -34,22 +34,22 @@ std::vector<std::uint8_t> vehicleBytes() {
 }
 
 TEST(ReadVkm, AcceptsWhatTheWriterWroteForTheExampleVehicle) {
-    const vkminfo::Model model = vkminfo::readVkm(vehicleBytes());
+    const modelfile::Model model = modelfile::readVkm(vehicleBytes());
     ASSERT_EQ(5u, model.elements.size());
     EXPECT_EQ(4u, model.materials.size());
     EXPECT_EQ("Hull", model.elements[0].name);
     EXPECT_EQ(1u, model.elements[0].type);
     EXPECT_EQ(1, model.elements[2].parent);
     EXPECT_EQ(3u, model.elements[4].type);
-    const vkminfo::Lod& hull = model.elements[0].lods.at(0);
+    const modelfile::Lod& hull = model.elements[0].lods.at(0);
     size_t triangles = 0;
-    for (const vkminfo::Group& g : hull.groups) triangles += g.triangles.size();
+    for (const modelfile::Group& g : hull.groups) triangles += g.triangles.size();
     EXPECT_EQ(20u, triangles);
     EXPECT_GT(hull.edges.size(), 0u);
     // Every vertex lies inside the element's sphere and within its origin radius.
-    for (const vkminfo::Element& e : model.elements) {
+    for (const modelfile::Element& e : model.elements) {
         if (e.type != 1) continue;
-        for (const vkminfo::Vertex& v : e.lods[0].vertices) {
+        for (const modelfile::Vertex& v : e.lods[0].vertices) {
             const double dx = v.position[0] - e.sphereCenter[0], dy = v.position[1] - e.sphereCenter[1],
                          dz = v.position[2] - e.sphereCenter[2];
             EXPECT_LE(std::sqrt(dx * dx + dy * dy + dz * dz), e.sphereRadius * (1 + 1e-6)) << e.name;
@@ -66,7 +66,7 @@ TEST(ReadVkm, AcceptsWhatTheWriterWroteForTheExampleVehicle) {
 // The exporter writes Windows-1252 names, newer tools UTF-8: JSON shows both as
 // UTF-8, the text view shows the bytes.
 TEST(PrintJson, WritesNamesInEitherEncodingAsUtf8) {
-    vkminfo::Model model;
+    modelfile::Model model;
     model.materials.resize(1);
     model.materials[0].name = "M\xE9tal";
     model.materials[0].bitmap = "\x93q\x94.tga";
@@ -87,17 +87,17 @@ TEST(PrintJson, WritesNamesInEitherEncodingAsUtf8) {
 TEST(ReadVkm, RejectsTruncatedAndCorruptedFilesWithAnOffset) {
     const std::vector<std::uint8_t> good = vehicleBytes();
     for (size_t cut = 0; cut < good.size(); cut += 7)
-        EXPECT_THROW(vkminfo::readVkm(std::span(good.data(), cut)), vkminfo::VkmError) << cut;
+        EXPECT_THROW(modelfile::readVkm(std::span(good.data(), cut)), modelfile::VkmError) << cut;
     std::vector<std::uint8_t> longer = good;
     longer.push_back(0);
-    EXPECT_THROW(vkminfo::readVkm(longer), vkminfo::VkmError);
+    EXPECT_THROW(modelfile::readVkm(longer), modelfile::VkmError);
     int rejected = 0;
     for (size_t at = 0; at + 4 <= good.size(); at += 4) {
         std::vector<std::uint8_t> bad = good;
         bad[at + 3] ^= 0x40;  // a count, size or index becomes huge or negative
         try {
-            vkminfo::readVkm(bad);
-        } catch (const vkminfo::VkmError& e) {
+            modelfile::readVkm(bad);
+        } catch (const modelfile::VkmError& e) {
             EXPECT_LE(e.offset, bad.size());
             ++rejected;
         }
@@ -231,8 +231,8 @@ struct SmallModel {
 
 std::string errorOf(std::span<const std::uint8_t> bytes) {
     try {
-        vkminfo::readVkm(bytes, common::FloatValues::FiniteOnly);
-    } catch (const vkminfo::VkmError& e) {
+        modelfile::readVkm(bytes, common::FloatValues::FiniteOnly);
+    } catch (const modelfile::VkmError& e) {
         return e.what();
     }
     return "";
@@ -316,7 +316,7 @@ TEST(ReadVkm, NamesTheCheckThatAChangedFieldFails) {
     infinite.at(good.at.at("vertex 0 normal") + 3) = 0x7F;  // 0x7F000000 + 0x00800000: +inf
     infinite.at(good.at.at("vertex 0 normal") + 2) = 0x80;
     EXPECT_EQ("vertex 0 normal has a non-finite value", errorOf(infinite));
-    EXPECT_NO_THROW(vkminfo::readVkm(infinite));  // the format itself allows any value
+    EXPECT_NO_THROW(modelfile::readVkm(infinite));  // the format itself allows any value
 }
 
 // Cameras only; element i has parent parents[i].

@@ -7,6 +7,13 @@
 
 namespace hxminfo {
 
+using modelfile::BrushRecord;
+using modelfile::BrushVertex;
+using modelfile::Edge;
+using modelfile::HxmFile;
+using modelfile::Layout;
+using modelfile::Plane;
+
 namespace {
 
 std::string number(float v) {
@@ -67,7 +74,7 @@ std::string describeText(const HxmFile& file, const std::string& fileName, bool 
         out += "\n";
         if (!verbose) continue;
         for (std::size_t i = 0; i < b.vertices.size(); ++i) {
-            const Vertex& v = b.vertices[i];
+            const BrushVertex& v = b.vertices[i];
             out += "  vertex " + std::to_string(i) + ": " + number(v.x) + " " + number(v.y) + " " + number(v.z) + "\n";
         }
         for (std::size_t i = 0; i < b.planes.size(); ++i) {
@@ -106,7 +113,7 @@ std::string describeJson(const HxmFile& file, const std::string& fileName, bool 
         if (verbose) {
             out += ",\n   \"vertices\": [";
             for (std::size_t i = 0; i < b.vertices.size(); ++i) {
-                const Vertex& v = b.vertices[i];
+                const BrushVertex& v = b.vertices[i];
                 out += (i ? ", [" : "[") + jsonNumber(v.x) + ", " + jsonNumber(v.y) + ", " + jsonNumber(v.z) + "]";
             }
             out += "],\n   \"planes\": [";

@@ -5,9 +5,11 @@
 #include <span>
 #include <string>
 
+#include "common/atomic_file.h"
 #include "common/file_loader.h"
 #include "common/model_input.h"
-#include "tools/hxminfo/hxm_reader.h"
+#include "export/gltf_writer.h"
+#include "modelfile/hxm.h"
 #include "tools/hxminfo/hxm_report.h"
 
 namespace {
@@ -16,17 +18,30 @@ constexpr int kExitMalformed = 1;
 constexpr int kExitUsage = 2;
 
 int usage() {
-    std::fputs("Usage: hxminfo [--verbose] [--json] <file.hxm>\n", stderr);
+    std::fputs("Usage: hxminfo [--verbose] [--json] [--gltf OUT.glb] <file.hxm>\n", stderr);
     return kExitUsage;
+}
+
+bool write(const std::string& target, const std::vector<std::uint8_t>& bytes) {
+    const std::string failure =
+        common::replaceFile(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!failure.empty()) {
+        std::fprintf(stderr, "hxminfo: cannot write %s: %s\n", target.c_str(), failure.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "hxminfo: wrote %s (%zu bytes)\n", target.c_str(), bytes.size());
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     bool verbose = false, json = false;
-    std::string fileName;
+    std::string fileName, gltf;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--verbose") == 0 || std::strcmp(argv[i], "-v") == 0)
+        if (std::strcmp(argv[i], "--gltf") == 0 && i + 1 < argc && argv[i + 1][0] != '\0')
+            gltf = argv[++i];
+        else if (std::strcmp(argv[i], "--verbose") == 0 || std::strcmp(argv[i], "-v") == 0)
             verbose = true;
         else if (std::strcmp(argv[i], "--json") == 0)
             json = true;
@@ -48,12 +63,13 @@ int main(int argc, char** argv) {
         return kExitMalformed;
     }
     const std::span bytes(reinterpret_cast<const std::uint8_t*>(loaded.bytes.data()), loaded.bytes.size());
+    modelfile::HxmFile file;
     try {
-        const hxminfo::HxmFile file = hxminfo::readHxm(bytes, common::FloatValues::FiniteOnly);
+        file = modelfile::readHxm(bytes, common::FloatValues::FiniteOnly);
         const std::string text = json ? hxminfo::describeJson(file, fileName, verbose)
                                       : hxminfo::describeText(file, fileName, verbose);
         std::fwrite(text.data(), 1, text.size(), stdout);
-    } catch (const hxminfo::HxmError& error) {
+    } catch (const modelfile::HxmError& error) {
         std::fprintf(stderr, "hxminfo: %s: malformed HXM file at offset %zu: %s\n", fileName.c_str(), error.offset,
                      error.what());
         return kExitMalformed;
@@ -62,5 +78,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hxminfo: cannot write the output: %s\n", std::strerror(errno));
         return kExitMalformed;
     }
+    if (!gltf.empty() && !write(gltf, exporter::brushesToGlb(file))) return kExitMalformed;
     return 0;
 }

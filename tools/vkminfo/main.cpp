@@ -1,54 +1,143 @@
-// vkminfo [--verbose|-v] [--json] <file.vkm>
-// Checks a VKM model file and prints what it holds. Exit status: 0 valid,
-// 1 unreadable or malformed (message on standard error), 2 usage.
+// vkminfo [--verbose|-v] [--json] [--gltf OUT.glb] [--lod N] [--collision FILE.hxm] <file.vkm>
+// Checks a VKM model file and prints what it holds; optionally writes a glTF
+// view of it. Exit status: 0 valid, 1 unreadable or malformed or not written
+// (message on standard error), 2 usage.
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
+#include "common/atomic_file.h"
 #include "common/file_loader.h"
 #include "common/model_input.h"
-#include "tools/vkminfo/vkm_reader.h"
+#include "export/gltf_writer.h"
+#include "modelfile/hxm.h"
+#include "modelfile/vkm.h"
 #include "tools/vkminfo/vkm_report.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+struct Options {
     bool verbose = false, json = false;
-    std::string file;
+    std::string file, gltf, collision;
+    std::uint32_t lod = 0;
+};
+
+std::optional<std::uint32_t> number(std::string_view text) {
+    std::uint32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    return value;
+}
+
+std::optional<Options> parse(int argc, char** argv) {
+    Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--verbose" || arg == "-v") verbose = true;
-        else if (arg == "--json") json = true;
-        else if (file.empty() && !arg.empty() && arg[0] != '-') file = arg;
-        else file.clear(), argc = 0;
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--verbose" || arg == "-v") {
+            o.verbose = true;
+        } else if (arg == "--json") {
+            o.json = true;
+        } else if ((arg == "--gltf" || arg == "--collision" || arg == "--lod") && hasValue) {
+            const std::string value = argv[++i];
+            if (value.empty()) return std::nullopt;
+            if (arg == "--gltf") o.gltf = value;
+            if (arg == "--collision") o.collision = value;
+            if (arg == "--lod") {
+                const std::optional<std::uint32_t> lod = number(value);
+                if (!lod) return std::nullopt;
+                o.lod = *lod;
+            }
+        } else if (o.file.empty() && !arg.empty() && arg[0] != '-') {
+            o.file = arg;
+        } else {
+            return std::nullopt;
+        }
     }
-    if (file.empty()) {
-        std::fputs("usage: vkminfo [--verbose|-v] [--json] <file.vkm>\n", stderr);
-        return 2;
-    }
-    const common::LoadedFile loaded = common::loadFile(file, common::kMaxModelFileBytes);
+    if (o.file.empty() || (!o.collision.empty() && o.gltf.empty())) return std::nullopt;
+    return o;
+}
+
+// The file's bytes, or nullopt after printing why they cannot be had.
+std::optional<std::string> load(const std::string& file) {
+    common::LoadedFile loaded = common::loadFile(file, common::kMaxModelFileBytes);
     if (loaded.failure == common::LoadFailure::CannotOpen) {
         std::fprintf(stderr, "vkminfo: %s: cannot open\n", file.c_str());
-        return 1;
+        return std::nullopt;
     }
     if (!loaded.ok()) {
         std::fprintf(stderr, "vkminfo: %s: %s%s\n", file.c_str(), common::describe(loaded.failure),
                      common::loadFailureDetail(loaded).c_str());
-        return 1;
+        return std::nullopt;
     }
-    const std::span bytes(reinterpret_cast<const std::uint8_t*>(loaded.bytes.data()), loaded.bytes.size());
+    return std::move(loaded.bytes);
+}
+
+std::span<const std::uint8_t> asBytes(const std::string& bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+bool write(const std::string& target, const std::vector<std::uint8_t>& bytes) {
+    const std::string failure =
+        common::replaceFile(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!failure.empty()) {
+        std::fprintf(stderr, "vkminfo: cannot write %s: %s\n", target.c_str(), failure.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "vkminfo: wrote %s (%zu bytes)\n", target.c_str(), bytes.size());
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> options = parse(argc, argv);
+    if (!options) {
+        std::fputs("usage: vkminfo [--verbose|-v] [--json] [--gltf OUT.glb [--collision FILE.hxm]] [--lod N] <file.vkm>\n",
+                   stderr);
+        return 2;
+    }
+    const Options& o = *options;
+    const std::optional<std::string> bytes = load(o.file);
+    if (!bytes) return 1;
+    modelfile::Model model;
     try {
-        const vkminfo::Model model = vkminfo::readVkm(bytes, common::FloatValues::FiniteOnly);
-        if (json)
-            vkminfo::printJson(stdout, model, verbose);
+        model = modelfile::readVkm(asBytes(*bytes), common::FloatValues::FiniteOnly);
+        if (o.json)
+            vkminfo::printJson(stdout, model, o.verbose);
         else
-            vkminfo::printText(stdout, model, verbose);
-    } catch (const vkminfo::VkmError& e) {
-        std::fprintf(stderr, "vkminfo: %s: malformed VKM file at offset %zu: %s\n", file.c_str(), e.offset, e.what());
+            vkminfo::printText(stdout, model, o.verbose);
+    } catch (const modelfile::VkmError& e) {
+        std::fprintf(stderr, "vkminfo: %s: malformed VKM file at offset %zu: %s\n", o.file.c_str(), e.offset, e.what());
         return 1;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "vkminfo: cannot write the output: %s\n", std::strerror(errno));
+        return 1;
+    }
+    if (o.gltf.empty()) return 0;
+
+    std::optional<modelfile::HxmFile> collision;
+    if (!o.collision.empty()) {
+        const std::optional<std::string> hxm = load(o.collision);
+        if (!hxm) return 1;
+        try {
+            collision = modelfile::readHxm(asBytes(*hxm), common::FloatValues::FiniteOnly);
+        } catch (const modelfile::HxmError& e) {
+            std::fprintf(stderr, "vkminfo: %s: malformed HXM file at offset %zu: %s\n", o.collision.c_str(), e.offset,
+                         e.what());
+            return 1;
+        }
+    }
+    try {
+        if (!write(o.gltf, exporter::modelToGlb(model, o.lod, collision ? &*collision : nullptr))) return 1;
+    } catch (const exporter::ExportError& e) {
+        std::fprintf(stderr, "vkminfo: %s: %s\n", o.file.c_str(), e.what());
         return 1;
     }
     return 0;

@@ -7,6 +7,14 @@
 
 namespace vkminfo {
 
+using modelfile::Element;
+using modelfile::Group;
+using modelfile::Lod;
+using modelfile::Material;
+using modelfile::Model;
+using modelfile::typeName;
+using modelfile::Vertex;
+
 namespace {
 
 // %.9g round-trips every float; JSON has no NaN or infinity.

@@ -3,11 +3,11 @@
 
 #include <cstdio>
 
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 
 namespace vkminfo {
 
-void printText(std::FILE* out, const Model& model, bool verbose);
-void printJson(std::FILE* out, const Model& model, bool verbose);
+void printText(std::FILE* out, const modelfile::Model& model, bool verbose);
+void printJson(std::FILE* out, const modelfile::Model& model, bool verbose);
 
 }  // namespace vkminfo

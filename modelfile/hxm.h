@@ -14,7 +14,7 @@
 
 #include "common/byte_reader.h"
 
-namespace hxminfo {
+namespace modelfile {
 
 struct HxmError : std::runtime_error {
     HxmError(std::size_t at, const std::string& message) : std::runtime_error(message), offset(at) {}
@@ -29,7 +29,7 @@ enum class Layout {
 
 Layout layoutFor(std::int32_t version);
 
-struct Vertex {
+struct BrushVertex {
     float x, y, z, w;
 };
 struct Plane {
@@ -45,7 +45,7 @@ struct BrushRecord {
     bool hasSphere = false;        // format 2 only
     float centre[3] = {0, 0, 0};
     float radius = 0;
-    std::vector<Vertex> vertices;
+    std::vector<BrushVertex> vertices;
     std::vector<Plane> planes;
     std::vector<Edge> edges;
 };
@@ -62,4 +62,4 @@ struct HxmFile {
 // FiniteOnly a NaN or infinity in a vertex, a plane or the sphere is one.
 HxmFile readHxm(std::span<const std::uint8_t> bytes, common::FloatValues check = common::FloatValues::Any);
 
-}  // namespace hxminfo
+}  // namespace modelfile

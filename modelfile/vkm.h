@@ -13,7 +13,7 @@
 
 #include "common/byte_reader.h"
 
-namespace vkminfo {
+namespace modelfile {
 
 struct VkmError : std::runtime_error {
     VkmError(size_t at, const std::string& what) : std::runtime_error(what), offset(at) {}
@@ -77,4 +77,4 @@ Model readVkm(std::span<const std::uint8_t> bytes, common::FloatValues check = c
 
 const char* typeName(std::uint32_t type);
 
-}  // namespace vkminfo
+}  // namespace modelfile

@@ -1,4 +1,4 @@
-#include "tools/hxminfo/hxm_reader.h"
+#include "modelfile/hxm.h"
 
 #include <cmath>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "common/byte_reader.h"
 
-namespace hxminfo {
+namespace modelfile {
 
 namespace {
 
@@ -88,7 +88,7 @@ BrushRecord readBrush(Cursor& in, std::size_t index, bool chunked, common::Float
     need(in, 16 * vertices, where + " vertex table");
     for (std::size_t i = 0; i < vertices; ++i) {
         const std::size_t at = in.offset();
-        Vertex v{in.f32(), in.f32(), in.f32(), in.f32()};
+        BrushVertex v{in.f32(), in.f32(), in.f32(), in.f32()};
         if (std::bit_cast<std::uint32_t>(v.w) != 0)
             throw ByteError(at + 12, where + " vertex " + std::to_string(i) + " has a fourth component that is not 0");
         if (finiteOnly && !finite({v.x, v.y, v.z}))
@@ -160,4 +160,4 @@ HxmFile readHxm(std::span<const std::uint8_t> bytes, common::FloatValues check) 
     }
 }
 
-}  // namespace hxminfo
+}  // namespace modelfile

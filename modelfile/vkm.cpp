@@ -1,4 +1,4 @@
-#include "tools/vkminfo/vkm_reader.h"
+#include "modelfile/vkm.h"
 
 #include <cmath>
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include "common/byte_reader.h"
 
-namespace vkminfo {
+namespace modelfile {
 
 namespace {
 
@@ -235,4 +235,4 @@ Model readVkm(std::span<const std::uint8_t> bytes, common::FloatValues check) {
     }
 }
 
-}  // namespace vkminfo
+}  // namespace modelfile

@@ -8,7 +8,7 @@ bin=$(cd "$root/$build" && pwd)
 work="$bin/demo"
 rm -rf "$work"
 mkdir -p "$work"
-cp "$root"/examples/* "$work"/
+find "$root/examples" -maxdepth 1 -type f -exec cp {} "$work"/ \;
 cd "$work"
 
 run() {

@@ -7,7 +7,7 @@
 #include "common/ase_signature.h"
 #include "common/c_number.h"
 #include "common/input_error.h"
-#include "lod/lod_script.h"
+#include "scriptgen/scene_scan.h"
 
 namespace lod {
 
@@ -161,7 +161,7 @@ AseFile Reader::read() {
         }
         if (inObject && depth == 1) {
             if (word == "*NODE_NAME" && !named) {
-                name = nodeNameOf(s, "*NODE_NAME");
+                name = scriptgen::nodeNameOf(s, "*NODE_NAME");
                 named = true;
             } else if (word == "*MESH" && opensBlock(s) && !meshed) {
                 meshed = true;

@@ -11,9 +11,10 @@
 #include "common/input_error.h"
 #include "common/output_name.h"
 #include "lod/ase_mesh.h"
-#include "lod/lod_script.h"
 #include "lod/mesh_writer.h"
 #include "lod/simplify.h"
+#include "scriptgen/scene_scan.h"
+#include "scriptgen/script_text.h"
 
 namespace lod {
 
@@ -168,7 +169,8 @@ int run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (options->lods) {
         std::vector<std::string> lodFiles{options->input};
         lodFiles.insert(lodFiles.end(), names.begin(), names.end() - 1);
-        writeOutput(names.back(), buildScript(lodFiles, scanElements(loaded.bytes)));
+        const scriptgen::ScriptHeader header{1, lodFiles[0], static_cast<int>(lodFiles.size()), false, lodFiles};
+        writeOutput(names.back(), scriptgen::buildScript(header, scriptgen::scanScene(loaded.bytes, true)));
         std::fprintf(out, "Wrote %s\n", names.back().c_str());
     }
     return 0;

@@ -95,7 +95,12 @@ uint64_t scriptSize(const ScriptHeader& header, std::string_view model, const st
     size.add(decimalDigits(static_cast<uint64_t>(header.parameterCount)) + kLineEnd.size());
     size.add(kPreamble.size() + model.size() + kLineEnd.size() + kRadius.size());
     size.add(lineSize(dks::kLods, decimalDigits(lodCount)));
-    size.add(lodLinesSize(lodCount, header.aseName.size() + 2));
+    if (header.lodFiles.empty()) {
+        size.add(lodLinesSize(lodCount, header.aseName.size() + 2));
+    } else {
+        size.add(lodLinesSize(lodCount, 2));
+        for (const std::string& file : header.lodFiles) size.add(file.size());
+    }
     size.add(kLineEnd.size() + lineSize(dks::kElements, decimalDigits(elements.size())));
     for (const Element& element : elements) {
         const std::string_view name = header.gibNames ? gibName(element.nodeName) : element.nodeName;
@@ -126,6 +131,7 @@ std::string_view gibName(std::string_view name) {
 
 std::string buildScript(const ScriptHeader& header, const std::vector<Element>& elements) {
     assert(header.lodCount >= 1 && header.parameterCount >= 0);
+    assert(header.lodFiles.empty() || header.lodFiles.size() == static_cast<size_t>(header.lodCount));
     const std::string model = modelNameFor(header.aseName);
     const uint64_t size = scriptSize(header, model, elements);
     std::string text;
@@ -139,9 +145,14 @@ std::string buildScript(const ScriptHeader& header, const std::vector<Element>& 
     text += kLineEnd;
     text += kRadius;
     appendLine(text, dks::kLods, std::to_string(header.lodCount));
-    std::string aseTail(header.aseName);
-    aseTail += "\t0";
-    appendLodLines(text, header.lodCount, aseTail);
+    if (header.lodFiles.empty()) {
+        std::string aseTail(header.aseName);
+        aseTail += "\t0";
+        appendLodLines(text, header.lodCount, aseTail);
+    } else {
+        for (size_t i = 0; i < header.lodFiles.size(); ++i)
+            appendLine(text, dks::lodKeyword(int(i)), header.lodFiles[i] + "\t0");
+    }
     text += kLineEnd;
     appendLine(text, dks::kElements, std::to_string(elements.size()));
     for (const Element& element : elements) {

@@ -2,6 +2,7 @@
 // file name. Every line of the script ends with CR LF, the last one included.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,9 @@ struct ScriptHeader {
     std::string_view aseName;   // as typed: every LOD line names it
     int lodCount = 1;           // at least 1
     bool gibNames = false;      // cut element names before their last '_'
+    // When given, LOD i names lodFiles[i] instead of aseName (lodCount is
+    // their number): a model whose LODs are separate exports of one scene.
+    std::span<const std::string> lodFiles = {};
 };
 
 // The ASE name with the extension of its file name (from the last '.' after

@@ -31,6 +31,17 @@ TEST(ScriptText, NamesTheAseFileOnEveryLodLineAndTheNodeOnEveryMeshLodLine) {
     EXPECT_EQ(expected, buildScript({2, "s.ase", 12, true}, elements));
 }
 
+TEST(ScriptText, NamesEachLodFileOnceAndEveryMeshNodeInEveryLod) {
+    const std::vector<Element> elements = {{ElementKind::Mesh, "Hull", "NONE"},
+                                           {ElementKind::Camera, "Cam", "Hull"}};
+    const std::vector<std::string> files = {"dir/tank.ase", "dir/tank_lod1.ase", "dir/tank_lod2.ase"};
+    EXPECT_EQ("1\r\nDKS  2.0\r\nMODEL tank\r\n\r\nRADIUS 10\r\n\r\nLODS 3\r\n"
+              "LOD0 dir/tank.ase\t0\r\nLOD1 dir/tank_lod1.ase\t0\r\nLOD2 dir/tank_lod2.ase\t0\r\n\r\nELEMENTS 2\r\n"
+              "\r\nELEMENT MESH\r\nNAME Hull\r\nLOD0 Hull\r\nLOD1 Hull\r\nLOD2 Hull\r\nPARENT NONE\r\n"
+              "\r\nELEMENT CAMERA\r\nNAME Cam\r\nDEFINITION Cam\r\nPARENT Hull\r\n",
+              buildScript({1, files[0], 3, false, files}, elements));
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 #define PIPELINE_ADDRESS_SANITIZER 1
 #elif defined(__has_feature)

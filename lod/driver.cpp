@@ -25,8 +25,8 @@ constexpr std::string_view kUsage =
     "       aselod <in.ase> --lods R1,R2,... [--error E] [--output script.dks]\n"
     "Simplifies every mesh of an ASE export to about R of its triangles (0 < R <= 1).\n"
     "  --ratio R     writes one file: <in>_lod.ase, or the --output name\n"
-    "  --lods R,...  writes <in>_lod1.ase, <in>_lod2.ase, ... (one per ratio) and a DKS\n"
-    "                script, <in>.dks or the --output name, whose LOD 0 is the input\n"
+    "  --lods R,...  writes a DKS script, <in>.dks or the --output name, whose LOD 0 is\n"
+    "                the input, and beside it <script>_lod1.ase, ... (one per ratio)\n"
     "  --error E     stops where the error would pass E times the mesh's largest extent\n";
 
 std::optional<double> number(std::string_view text) {
@@ -117,11 +117,14 @@ std::optional<Options> parseOptions(std::span<const char* const> arguments, Usag
 }
 
 std::vector<std::string> outputNames(const Options& options) {
-    const std::string base = stem(options.input);
-    if (!options.lods) return {options.output.empty() ? base + "_lod.ase" : options.output};
+    if (!options.lods) return {options.output.empty() ? stem(options.input) + "_lod.ase" : options.output};
+    // The LOD files go where the script goes, so that a build can keep both out
+    // of the source tree by naming the script alone.
+    const std::string script = options.output.empty() ? common::makeOutputName(options.input, "dks") : options.output;
+    const std::string base = stem(script);
     std::vector<std::string> names;
     for (size_t i = 1; i <= options.ratios.size(); ++i) names.push_back(base + "_lod" + std::to_string(i) + ".ase");
-    names.push_back(options.output.empty() ? common::makeOutputName(options.input, "dks") : options.output);
+    names.push_back(script);
     return names;
 }
 

@@ -57,7 +57,7 @@ TEST(OutputNames, FollowTheInputUnlessNamed) {
         {{"dir.v2/ship", {0.5}, false, {}, ""}, {"dir.v2/ship_lod.ase"}},
         {{"ship.ase", {0.5}, false, {}, "far.ase"}, {"far.ase"}},
         {{"ship.ase", {0.5, 0.25}, true, {}, ""}, {"ship_lod1.ase", "ship_lod2.ase", "ship.dks"}},
-        {{"ship.ase", {0.5}, true, {}, "lods.dks"}, {"ship_lod1.ase", "lods.dks"}},
+        {{"ship.ase", {0.5}, true, {}, "out/lods.dks"}, {"out/lods_lod1.ase", "out/lods.dks"}},
     };
     for (const auto& c : cases) EXPECT_EQ(c.names, lod::outputNames(c.options)) << c.options.input;
 }
@@ -93,6 +93,8 @@ TEST(Run, BadInputIsAnInputErrorThatNamesFileAndLine) {
     dir.write("camera.ase", "*3DSMAX_ASCIIEXPORT\t200\n*CAMERAOBJECT {\n\t*NODE_NAME \"Cam\"\n}\n");
     dir.write("lod.ase", "");
     fs::create_directory(dir.path() / "folder.ase");
+    dir.write("alias_lod1.ase", "");
+    fs::create_symlink("alias_lod1.ase", dir.path() / "alias.dks");
     const struct {
         std::vector<const char*> arguments;
         std::string diagnostic;
@@ -104,8 +106,8 @@ TEST(Run, BadInputIsAnInputErrorThatNamesFileAndLine) {
          "camera.ase:4: error: no mesh in the file: it holds no *GEOMOBJECT with a *MESH block\n"},
         {{"lod.ase", "--ratio", "0.5", "--output", "./lod.ase"},
          "lod.ase: error: Output file ./lod.ase would replace the input\n"},
-        {{"camera.ase", "--lods", "0.5", "--output", "camera_lod1.ase"},
-         "camera.ase: error: Output file camera_lod1.ase is named twice\n"},
+        {{"camera.ase", "--lods", "0.5", "--output", "alias.dks"},
+         "camera.ase: error: Output file alias.dks is named twice\n"},
     };
     for (const auto& c : cases) {
         testsupport::CapturedOutput channel;

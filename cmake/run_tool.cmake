@@ -1,12 +1,13 @@
 # One conversion of a build rule:
-#   cmake [-DDEPFILE=<file>] -P run_tool.cmake <tool> <arguments...>
+#   cmake [-DDEPFILE=<file> -DTOOL_DEPFILE=<file>] -P run_tool.cmake <tool> <arguments...>
 # The tool's console text is shown only when it fails (a build log then holds
 # the conversion's message); its diagnostics on standard error always pass
 # through, as a compiler's do.
 #
 # The tool runs in the rule's working directory and writes the names in its
-# depfile as it opened them; the build reads them relative to another folder,
-# so relative names are made absolute here.
+# depfile (TOOL_DEPFILE) as it opened them; the build reads them relative to
+# another folder, so DEPFILE gets them made absolute, and is rewritten only
+# when that text changes, as the tools treat their own outputs.
 set(command)
 set(start "")
 math(EXPR last "${CMAKE_ARGC} - 1")
@@ -36,8 +37,8 @@ function(escape_name name out)
   set(${out} "${name}" PARENT_SCOPE)
 endfunction()
 
-if(DEFINED DEPFILE AND EXISTS "${DEPFILE}")
-  file(READ "${DEPFILE}" text)
+if(DEFINED DEPFILE AND EXISTS "${TOOL_DEPFILE}")
+  file(READ "${TOOL_DEPFILE}" text)
   string(STRIP "${text}" text)
   string(REPLACE ";" "<semicolon>" text "${text}")
   string(REPLACE "\\\\" "<backslashes>" text "${text}")
@@ -58,6 +59,12 @@ if(DEFINED DEPFILE AND EXISTS "${DEPFILE}")
   string(REPLACE "<blank>" "\\ " text "${text}")
   string(REPLACE "<backslashes>" "\\\\" text "${text}")
   string(REPLACE "<semicolon>" ";" text "${text}")
-  file(WRITE "${DEPFILE}.tmp" "${text}\n")
-  file(RENAME "${DEPFILE}.tmp" "${DEPFILE}")
+  set(old "")
+  if(EXISTS "${DEPFILE}")
+    file(READ "${DEPFILE}" old)
+  endif()
+  if(NOT old STREQUAL "${text}\n")
+    file(WRITE "${DEPFILE}.tmp" "${text}\n")
+    file(RENAME "${DEPFILE}.tmp" "${DEPFILE}")
+  endif()
 endif()

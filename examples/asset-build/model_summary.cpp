@@ -24,8 +24,10 @@ int main(int argc, char** argv) {
         try {
             if (name.ends_with(".hxm"))
                 summary << name << ": " << modelfile::readHxm(bytes).brushCount << " brushes\n";
-            else
-                summary << name << ": " << modelfile::readVkm(bytes).elements.size() << " elements\n";
+            else {
+                const modelfile::Model model = modelfile::readVkm(bytes);
+                summary << name << ": " << model.elements.size() << " elements, " << model.lodCount << " LODs\n";
+            }
         } catch (const std::exception& error) {
             std::fprintf(stderr, "%s: %s\n", name.c_str(), error.what());
             return 1;

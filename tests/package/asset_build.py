@@ -4,9 +4,10 @@ Ninja and checks the build rules: everything converts once, a second build has
 nothing to do, a touched ASE file reruns exactly the scripts that name it and
 nothing after them (the outputs keep their bytes and times), a changed one
 reruns what depends on it, a broken one fails the build with its diagnostic,
-and the outputs equal the tools' own run by hand.
+the outputs equal the tools' own run by hand, and the same project builds the
+pipeline from its source tree with add_subdirectory to the same bytes.
 
-Usage: asset_build.py <pipeline build dir> <example source dir> <scratch dir>
+Usage: asset_build.py <pipeline build dir> <example source dir> <scratch dir> <pipeline source dir>
 """
 import os
 import pathlib
@@ -35,7 +36,7 @@ def build(build_dir):
 
 
 def main():
-    pipeline, example, work = map(pathlib.Path, sys.argv[1:4])
+    pipeline, example, work, pipeline_source = map(pathlib.Path, sys.argv[1:5])
     shutil.rmtree(work, ignore_errors=True)
     stage, source, build_dir = work / "stage", work / "src", work / "build"
     run("cmake", "--install", pipeline, "--prefix", stage)
@@ -50,14 +51,18 @@ def main():
     result, converted, summarised = build(build_dir)
     expect("first build", (result.returncode, converted, summarised),
            (0, {"vehicle.dks", "turret.dks", "tank.dks", "brushes.ase", "crate.ase"}, True))
+    expect("first build simplifies", "Simplifying models/vehicle.ase" in result.stdout, True)
+    expect("AUTO_LODS model", "lods/vehicle_lods.vkm: 5 elements, 3 LODs" in (build_dir / "summary.txt").read_text(),
+           True)
     expect("first build hides the console text", "Saving complete" in result.stdout, False)
     expect("second build", run("ninja", "-n", cwd=build_dir).stdout.strip(), "ninja: no work to do.")
 
-    times = {name: (build_dir / name).stat().st_mtime_ns for name in MODELS}
+    kept = list(MODELS) + ["vehicle.vkm.d", "lods/vehicle_lods.vkm", "lods/vehicle_lods_lod1.ase"]
+    times = {name: (build_dir / name).stat().st_mtime_ns for name in kept}
     os.utime(source / "models/vehicle.ase")
     result, converted, summarised = build(build_dir)
     expect("touched vehicle.ase", (result.returncode, converted, summarised), (0, {"vehicle.dks", "turret.dks"}, False))
-    expect("outputs of a touch keep their times", {n: (build_dir / n).stat().st_mtime_ns for n in MODELS}, times)
+    expect("outputs of a touch keep their times", {n: (build_dir / n).stat().st_mtime_ns for n in kept}, times)
     expect("after the touch", run("ninja", "-n", cwd=build_dir).stdout.strip(), "ninja: no work to do.")
 
     tank = source / "models/tank.ase"
@@ -84,6 +89,18 @@ def main():
         run(stage / "bin" / tool, *args, cwd=by_hand)
         written = by_hand / pathlib.Path(args[0]).with_suffix(pathlib.Path(name).suffix)
         expect(f"{name} as by hand", (build_dir / name).read_bytes() == written.read_bytes(), True)
+
+    run(stage / "bin" / "aselod", "vehicle.ase", "--lods", "0.5,0.25", "--output", "vehicle_lods.dks", cwd=by_hand)
+    run(stage / "bin" / "DKS2VKM", "vehicle_lods.dks", cwd=by_hand)
+    expect("AUTO_LODS as by hand",
+           (build_dir / "lods/vehicle_lods.vkm").read_bytes() == (by_hand / "vehicle_lods.vkm").read_bytes(), True)
+
+    # The same project building the pipeline from its source tree instead.
+    from_source = work / "from_source"
+    run("cmake", "-S", source, "-B", from_source, "-G", "Ninja", f"-DMODEL_PIPELINE_SOURCE_DIR={pipeline_source}")
+    expect("from source builds", run("ninja", cwd=from_source, check=False).returncode, 0)
+    for name in list(MODELS) + ["lods/vehicle_lods.vkm"]:
+        expect(f"{name} from source", (from_source / name).read_bytes() == (build_dir / name).read_bytes(), True)
 
     for failure in failures:
         print(failure)

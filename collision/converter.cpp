@@ -94,6 +94,9 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     printBanner(out);
     if (argc < 2) {
         printUsage(out);
+        common::noteOptions(diagnostics, {"--output FILE (or -o FILE): the HXM file to write, instead of beside the ASE file",
+                                          "--depfile FILE: after a successful run, a Make-syntax list of the files read",
+                                          "--lenient: defaults, each with a warning, for what an export leaves out"});
         return kExitUsage;
     }
     const Settings settings = parseSettings(argc, argv);

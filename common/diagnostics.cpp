@@ -78,6 +78,13 @@ void Diagnostics::error(const InputError& error) {
     }
 }
 
+void noteOptions(Diagnostics& diagnostics, std::initializer_list<std::string_view> toolOptions) {
+    for (std::string_view option : toolOptions) diagnostics.note({}, -1, std::string(option));
+    diagnostics.note({}, -1, "--no-warnings: errors only");
+    diagnostics.note({}, -1, "--diagnostics=json: these lines as JSON objects");
+    diagnostics.note({}, -1, "options may stand anywhere; give an input named with a leading '-' as ./-name");
+}
+
 Diagnostics& noDiagnostics() {
     static Diagnostics none;
     return none;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +66,10 @@ private:
     bool json_ = false;
     size_t warningCount_ = 0;
 };
+
+// After a tool's usage text (standard output, as specified): one note per
+// option of `toolOptions`, then the switches every tool takes.
+void noteOptions(Diagnostics& diagnostics, std::initializer_list<std::string_view> toolOptions);
 
 // A diagnostics channel that discards everything (the default of library calls).
 Diagnostics& noDiagnostics();

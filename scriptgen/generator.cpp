@@ -105,6 +105,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     const int parameterCount = argc - 1;
     if (parameterCount < 1 || parameterCount > 3) {
         print(out, kUsage);
+        common::noteOptions(diagnostics, {"--output FILE (or -o FILE): the DKS script to write, instead of beside the ASE file"});
         return 0;
     }
     const std::string aseName = argv[1];

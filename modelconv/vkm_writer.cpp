@@ -161,7 +161,12 @@ void ConvertedModel::save(const std::string& fileName) const {
     const std::vector<std::uint8_t> data = bytes();
     const std::string failure =
         common::replaceFile(fileName, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-    if (!failure.empty()) common::reportError(-1, "Can't write VKM: %s!", fileName.c_str());
+    if (!failure.empty()) {
+        common::InputError error("Can't write VKM: " + fileName + "!", -1, common::ErrorKind::CannotWrite);
+        error.file = fileName;
+        error.notes.push_back({failure});
+        throw error;
+    }
 }
 
 }  // namespace modelconv

@@ -38,6 +38,28 @@ void printSuppressed(size_t warnings, std::FILE* out) {
         std::fprintf(out, "... %zu more warnings for this brush\n", warnings - kMaxWarningsPerBrush);
 }
 
+constexpr size_t kBlock = 32;
+
+struct Box {
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+};
+
+// The bounding box of every kBlock consecutive vertices.
+std::vector<Box> blockBoxes(const std::vector<BrushVertex>& vertices) {
+    std::vector<Box> boxes((vertices.size() + kBlock - 1) / kBlock);
+    for (size_t j = 0; j < vertices.size(); ++j) {
+        const BrushVertex& v = vertices[j];
+        Box& box = boxes[j / kBlock];
+        const double c[3] = {v.x, v.y, v.z};
+        for (int axis = 0; axis < 3; ++axis) {  // a NaN coordinate updates nothing: its values print nothing
+            if (c[axis] < box.lo[axis]) box.lo[axis] = c[axis];
+            if (c[axis] > box.hi[axis]) box.hi[axis] = c[axis];
+        }
+    }
+    return boxes;
+}
+
 }  // namespace
 
 bool checkConvex(const Brush& brush, std::FILE* out, ConvexSummary* summary) {
@@ -47,22 +69,8 @@ bool checkConvex(const Brush& brush, std::FILE* out, ConvexSummary* summary) {
     // sums in the same order as the exact value; rounding is monotonic, so it is
     // never below any exact value in the block, and the printed pairs and the
     // first error are those of the plain double loop.
-    constexpr size_t kBlock = 32;
-    struct Box {
-        double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
-        double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-    };
     const size_t vertexCount = brush.vertices.size();
-    std::vector<Box> boxes((vertexCount + kBlock - 1) / kBlock);
-    for (size_t j = 0; j < vertexCount; ++j) {
-        const BrushVertex& v = brush.vertices[j];
-        Box& box = boxes[j / kBlock];
-        const double c[3] = {v.x, v.y, v.z};
-        for (int axis = 0; axis < 3; ++axis) {  // a NaN coordinate updates nothing: its values print nothing
-            if (c[axis] < box.lo[axis]) box.lo[axis] = c[axis];
-            if (c[axis] > box.hi[axis]) box.hi[axis] = c[axis];
-        }
-    }
+    const std::vector<Box> boxes = blockBoxes(brush.vertices);
     size_t warnings = 0;
     double worst = 0;
     std::vector<std::uint32_t> planesInFront(summary ? vertexCount : 0);

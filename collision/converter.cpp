@@ -84,6 +84,35 @@ std::optional<std::vector<std::uint8_t>> convertScene(AseLineReader& reader, con
     return file.take();
 }
 
+namespace {
+
+void refuseReplacingInputs(const std::string& inputName, const std::string& outputName, const std::string& depfile) {
+    if (common::sameFile(inputName, outputName)) {
+        common::InputError error("Output file " + outputName + " would replace the input!");
+        error.file = inputName;
+        throw error;
+    }
+    for (const std::string& taken : {inputName, outputName}) {
+        if (depfile.empty() || !common::sameFile(taken, depfile)) continue;
+        common::InputError error("Depfile " + depfile + " would replace the " + (taken == inputName ? "input!" : "output!"));
+        error.file = inputName;
+        throw error;
+    }
+}
+
+// Writes `bytes` as `name` (whole or not at all), or throws "<what><name>"
+// with the reason as its note.
+void writeOrFail(const std::string& name, std::string_view bytes, const char* what) {
+    const std::string failure = common::replaceFile(name, bytes);
+    if (failure.empty()) return;
+    common::InputError error(what + name, -1, common::ErrorKind::CannotWrite);
+    error.file = name;
+    error.notes.push_back({failure});
+    throw error;
+}
+
+}  // namespace
+
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
     // The options may stand anywhere; the other arguments keep their places.
     std::vector<const char*> arguments(argv, argv + argc);
@@ -112,18 +141,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     }
     AseLineReader reader(std::move(input.bytes));
     const std::string outputName = files.output.empty() ? common::makeOutputName(inputName, "hxm") : files.output;
-    if (common::sameFile(inputName, outputName)) {
-        common::InputError error("Output file " + outputName + " would replace the input!");
-        error.file = inputName;
-        throw error;
-    }
-    for (const std::string& taken : {inputName, outputName}) {
-        if (files.depfile.empty() || !common::sameFile(taken, files.depfile)) continue;
-        common::InputError error("Depfile " + files.depfile + " would replace the " +
-                                 (taken == inputName ? "input!" : "output!"));
-        error.file = inputName;
-        throw error;
-    }
+    refuseReplacingInputs(inputName, outputName, files.depfile);
 
     if (formatFor(settings.version) == HxmFormat::HeaderOnly) {
         char version[16];
@@ -145,23 +163,10 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
             diagnostics.note(inputName, -1, inputName + " does not look like an ASE export: " + *reason);
         return kExitUsage;
     }
-    const std::string failure = common::replaceFile(
-        outputName, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    if (!failure.empty()) {
-        common::InputError error("Can't write HXM: " + outputName, -1, common::ErrorKind::CannotWrite);
-        error.file = outputName;
-        error.notes.push_back({failure});
-        throw error;
-    }
-    if (!files.depfile.empty()) {
-        if (const std::string depFailure = common::replaceFile(files.depfile, common::depfileText(outputName, {inputName}));
-            !depFailure.empty()) {
-            common::InputError error("Can't write depfile: " + files.depfile, -1, common::ErrorKind::CannotWrite);
-            error.file = files.depfile;
-            error.notes.push_back({depFailure});
-            throw error;
-        }
-    }
+    writeOrFail(outputName, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
+                "Can't write HXM: ");
+    if (!files.depfile.empty())
+        writeOrFail(files.depfile, common::depfileText(outputName, {inputName}), "Can't write depfile: ");
     std::fputs("Done.\n", out);
     return kExitSuccess;
 }

@@ -1,5 +1,6 @@
 #include "modelfile/hxm.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -51,39 +52,11 @@ void chunkHeader(Cursor& in, const std::string& what, std::uint32_t type, std::u
                                std::to_string(size) + ")");
 }
 
-BrushRecord readBrush(Cursor& in, std::size_t index, bool chunked, common::FloatValues check) {
-    const bool finiteOnly = check == common::FloatValues::FiniteOnly;
-    const std::string where = "brush " + std::to_string(index);
-    const std::size_t start = in.offset();
-    std::uint64_t chunkSize = 0;
-    if (chunked) {
-        need(in, 8, where + " chunk header");
-        const std::uint32_t type = in.u32();
-        chunkSize = in.u32();
-        if (type != 1) throw ByteError(start, where + " chunk has type " + std::to_string(type) + ", expected 1");
-    }
-    need(in, chunked ? 96 : 80, where + " header");
-    BrushRecord b;
-    const std::uint8_t* name = in.take(kNameBytes, where + " name").data();
-    const auto* end = static_cast<const std::uint8_t*>(std::memchr(name, 0, kNameBytes));
-    b.nameTerminated = end != nullptr;
-    b.name.assign(reinterpret_cast<const char*>(name), end ? static_cast<std::size_t>(end - name) : kNameBytes);
-    const std::size_t vertices = count(in, where + " vertex count");
-    const std::size_t planes = count(in, where + " plane count");
-    const std::size_t edges = count(in, where + " edge count");
-    if (chunked) {
-        b.hasSphere = true;
-        const std::size_t at = in.offset();
-        for (float& c : b.centre) c = in.f32();
-        b.radius = in.f32();
-        if (finiteOnly && !finite({b.centre[0], b.centre[1], b.centre[2], b.radius}))
-            throw ByteError(at, where + " sphere has a non-finite value");
-    }
-    zeros(in, 4, where + " reserved field");
-    const std::uint64_t tables = 16ull * vertices + 16ull * planes + 8ull * edges;
-    if (chunked && chunkSize != 120 + tables)
-        throw ByteError(start + 4, where + " chunk size " + std::to_string(chunkSize) +
-                                      " does not match its counts (expected " + std::to_string(120 + tables) + ")");
+// The vertex, plane and edge tables that follow a brush header, each checked
+// against the counts the header gave.
+void readTables(Cursor& in, BrushRecord& b, const std::array<std::size_t, 3>& counts, const std::string& where,
+                bool chunked, bool finiteOnly) {
+    const auto [vertices, planes, edges] = counts;
     if (chunked) chunkHeader(in, where + " vertex", 1, 16ull * vertices);
     need(in, 16 * vertices, where + " vertex table");
     for (std::size_t i = 0; i < vertices; ++i) {
@@ -117,6 +90,42 @@ BrushRecord readBrush(Cursor& in, std::size_t index, bool chunked, common::Float
                                    std::to_string(planes) + " planes");
         b.edges.push_back(e);
     }
+}
+
+BrushRecord readBrush(Cursor& in, std::size_t index, bool chunked, common::FloatValues check) {
+    const bool finiteOnly = check == common::FloatValues::FiniteOnly;
+    const std::string where = "brush " + std::to_string(index);
+    const std::size_t start = in.offset();
+    std::uint64_t chunkSize = 0;
+    if (chunked) {
+        need(in, 8, where + " chunk header");
+        const std::uint32_t type = in.u32();
+        chunkSize = in.u32();
+        if (type != 1) throw ByteError(start, where + " chunk has type " + std::to_string(type) + ", expected 1");
+    }
+    need(in, chunked ? 96 : 80, where + " header");
+    BrushRecord b;
+    const std::uint8_t* name = in.take(kNameBytes, where + " name").data();
+    const auto* end = static_cast<const std::uint8_t*>(std::memchr(name, 0, kNameBytes));
+    b.nameTerminated = end != nullptr;
+    b.name.assign(reinterpret_cast<const char*>(name), end ? static_cast<std::size_t>(end - name) : kNameBytes);
+    const std::size_t vertices = count(in, where + " vertex count");
+    const std::size_t planes = count(in, where + " plane count");
+    const std::size_t edges = count(in, where + " edge count");
+    if (chunked) {
+        b.hasSphere = true;
+        const std::size_t at = in.offset();
+        for (float& c : b.centre) c = in.f32();
+        b.radius = in.f32();
+        if (finiteOnly && !finite({b.centre[0], b.centre[1], b.centre[2], b.radius}))
+            throw ByteError(at, where + " sphere has a non-finite value");
+    }
+    zeros(in, 4, where + " reserved field");
+    const std::uint64_t tables = 16ull * vertices + 16ull * planes + 8ull * edges;
+    if (chunked && chunkSize != 120 + tables)
+        throw ByteError(start + 4, where + " chunk size " + std::to_string(chunkSize) +
+                                      " does not match its counts (expected " + std::to_string(120 + tables) + ")");
+    readTables(in, b, {vertices, planes, edges}, where, chunked, finiteOnly);
     return b;
 }
 

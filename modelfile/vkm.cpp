@@ -74,6 +74,31 @@ Material readMaterial(Cursor& c) {
     return m;
 }
 
+// The material groups of an index stream, up to its closing -1.
+std::vector<Group> readGroups(Cursor& s, size_t materialCount, std::uint32_t vertexCount) {
+    std::vector<Group> groups;
+    for (;;) {
+        const std::int32_t material = s.i32();
+        if (material == -1) break;
+        if (material < 0 || static_cast<size_t>(material) >= materialCount)
+            s.fail("material group refers to material " + std::to_string(material) + " of " +
+                   std::to_string(materialCount));
+        Group group;
+        group.material = static_cast<std::uint32_t>(material);
+        const std::uint32_t faces = s.u32();
+        if (faces == 0 || s.left() / 12 < faces) s.fail("material group face count " + std::to_string(faces) + " does not fit");
+        group.triangles.resize(faces);
+        for (auto& triangle : group.triangles)
+            for (auto& index : triangle) {
+                index = s.u32();
+                if (index >= vertexCount) s.fail("vertex index " + std::to_string(index) + " out of range");
+            }
+        groups.push_back(std::move(group));
+    }
+    done(s, "index stream (after its -1)");
+    return groups;
+}
+
 Lod readLod(Cursor& parent, size_t materialCount, common::FloatValues check) {
     Cursor c = chunk(parent, 1, "LOD");
     Lod lod;
@@ -98,25 +123,7 @@ Lod readLod(Cursor& parent, size_t materialCount, common::FloatValues check) {
         Cursor s = chunk(c, 2, "index stream");
         if (s.left() != 4 * std::uint64_t{indexWords}) s.fail("index chunk size does not match the index word count");
         lod.hasIndexStream = true;
-        for (;;) {
-            const std::int32_t material = s.i32();
-            if (material == -1) break;
-            if (material < 0 || static_cast<size_t>(material) >= materialCount)
-                s.fail("material group refers to material " + std::to_string(material) + " of " +
-                       std::to_string(materialCount));
-            Group group;
-            group.material = static_cast<std::uint32_t>(material);
-            const std::uint32_t faces = s.u32();
-            if (faces == 0 || s.left() / 12 < faces) s.fail("material group face count " + std::to_string(faces) + " does not fit");
-            group.triangles.resize(faces);
-            for (auto& triangle : group.triangles)
-                for (auto& index : triangle) {
-                    index = s.u32();
-                    if (index >= vertexCount) s.fail("vertex index " + std::to_string(index) + " out of range");
-                }
-            lod.groups.push_back(std::move(group));
-        }
-        done(s, "index stream (after its -1)");
+        lod.groups = readGroups(s, materialCount, vertexCount);
     }
     if (edgeWords > 0) {
         Cursor e = chunk(c, 3, "edge list");

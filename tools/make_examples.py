@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the bundled example scenes into examples/:
 
-  vehicle.ase  a three-mesh vehicle (Hull > Turret > Barrel) with a standard and
+  vehicle.ase  a three-mesh vehicle (Hull > domed Turret > Barrel) with a standard and
                a multi/sub-object material, a free camera and an omni light
   vehicle.dks  the model script that SCENE2DKS writes for `SCENE2DKS vehicle.ase`
   brushes.ase  three convex collision brushes for SCENE2HXM
@@ -304,6 +304,25 @@ def prism(mesh_name, parent, frame, bottom, top, material_ref, smoothing, mtlids
     return mesh
 
 
+def dome(mesh_name, parent, frame, radius, wall, height, material_ref):
+    """A round turret: a low wall striped in two materials, a smooth dome of
+    one material over it and a flat hatch on top. The dome's inner rings
+    touch nothing but the dome, so a simplifier has something to take."""
+    segments, dome_rings = 16, 5
+    rings = [ring(segments, radius, 0.0, 0.0), ring(segments, radius, wall, 0.0)]
+    for k in range(1, dome_rings):
+        angle = math.radians(72.0 * k / (dome_rings - 1))
+        rings.append(ring(segments, radius * math.cos(angle), wall + height * math.sin(angle), 0.0))
+    mesh = Mesh(mesh_name, parent, frame, [p for r in rings for p in r], material_ref)
+    index = [list(range(r * segments, (r + 1) * segments)) for r in range(len(rings))]
+    mesh.band(index[:2], [0.0, 0.15], [(1,)], (0, 2))
+    vs = [0.15 + 0.35 * k / (dome_rings - 1) for k in range(dome_rings)]
+    mesh.band(index[1:], vs, [(1,)] * (dome_rings - 1), (0,))
+    mesh.cap(index[-1], (0.0, 0.5, 0.5, 1.0), (4,), 1)
+    mesh.cap([index[0][0]] + index[0][:0:-1], (0.5, 0.5, 1.0, 1.0), (), 1)
+    return mesh
+
+
 # ---------------------------------------------------------------- materials
 
 
@@ -371,8 +390,7 @@ def vehicle_meshes():
                      for number, (v, t, _, s, m) in enumerate(hull.polygons)]
 
     turret_frame = hull_frame.child(rot_z(30.0), (-2.0, 0.0, 8.0))
-    turret = prism("Turret", "Hull", turret_frame, ring(8, 7.0, 0.0, 22.5), ring(8, 7.0, 4.5, 22.5), 1,
-                   smoothing=((1,), (4,), ()), mtlids=(0, 2), cap_mtlid=1)
+    turret = dome("Turret", "Hull", turret_frame, 7.0, 1.5, 4.5, 1)
 
     # Pitched up 10 degrees about the turret's y axis, from the front face.
     barrel_frame = turret_frame.child(rot_y(-10.0), (6.0, 0.0, 2.25))

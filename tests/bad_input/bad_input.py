@@ -61,7 +61,7 @@ CASES = {
         "read_only": (None, "Saving complete.\n", 0, "replaced"),
         "directory": ("script-dir", "Error - Can't open DKS: vehicle.dks!", 1, "untouched"),
         "garbage": ("input:garbage", "Error - Crap! Missing *MATERIAL_LIST...", 1, "untouched"),
-        "cut_mid_mesh": ("input:cut", "Error in line 411 -Error in ASE file! *MESH_NUMFACES 28 needs more lines than the file holds!", 1, "untouched"),
+        "cut_mid_mesh": ("input:cut", "Error in line 410 -Error in ASE file! *MESH_NUMVERTEX 96 needs more lines than the file holds!", 1, "untouched"),
         "absurd_count": ("input:count", "Error in line 173 -Error in ASE file! *MESH_NUMFACES 2000000000 needs more lines than the file holds!", 1, "untouched"),
         "index_out_of_range": ("input:index",
                                "Error in line 189 -Error in ASE file! Vertex index out of range in *MESH_FACE line!", 1,

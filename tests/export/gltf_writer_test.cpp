@@ -118,12 +118,14 @@ TEST(ModelToGlb, KeepsEveryCountAndBoundOfTheLod) {
     }
 }
 
-// The example's ASE export holds every mesh vertex in scene coordinates; an
-// export point (x, y, z) must land at glTF (x, z, -y) once the node placements
-// (translations and quaternions) are applied, so nothing is mirrored.
+// The example vehicle's ASE export (the copy the golden VKM was made from)
+// holds every mesh vertex in scene coordinates; an export point (x, y, z) must
+// land at glTF (x, z, -y) once the node placements (translations and
+// quaternions) are applied, so nothing is mirrored.
 TEST(ModelToGlb, PlacesTheExampleWhereItsExportSaysUnmirrored) {
     std::map<std::string, std::vector<Vec3>> exported;
-    std::istringstream ase(testsupport::readFile(std::string(PIPELINE_SOURCE_DIR) + "/examples/vehicle.ase"));
+    std::istringstream ase(
+        testsupport::readFile(std::string(PIPELINE_SOURCE_DIR) + "/tests/golden/DKS2VKM/vehicle/in/vehicle.ase"));
     std::string line, node;
     while (std::getline(ase, line)) {
         std::istringstream words(line);

@@ -26,6 +26,11 @@ run "$bin/modelconv/DKS2VKM" vehicle.dks
 if [ -x "$bin/tools/vkminfo/vkminfo" ] && [ -f vehicle.vkm ]; then
   run "$bin/tools/vkminfo/vkminfo" vehicle.vkm
 fi
+# Two simplified LODs of the same export, converted as LODs 1 and 2.
+if [ -x "$bin/tools/aselod/aselod" ]; then
+  run "$bin/tools/aselod/aselod" vehicle.ase --lods 0.5,0.25 --output vehicle_lods.dks
+  run "$bin/modelconv/DKS2VKM" vehicle_lods.dks
+fi
 if [ -x "$bin/collision/SCENE2HXM" ]; then
   run "$bin/collision/SCENE2HXM" brushes.ase
   if [ -x "$bin/tools/hxminfo/hxminfo" ]; then

@@ -23,6 +23,7 @@ constexpr double kAmbient = 0.35;
 constexpr double kTanHalfView = 0.36;      // about 40 degrees across the shorter side
 constexpr double kMargin = 1.08;           // distance over the one that makes the sphere touch the frame
 constexpr double kEdgeSlack = 0.02;        // of the radius: an edge shows on its own faces
+constexpr double kShortestEdge = 3;         // pixels on the picture: shorter edges are not drawn
 constexpr double kBrushOpacity = 0.35;
 constexpr Rgb kBackground{242, 242, 242};
 constexpr Rgb kEdgeColour{38, 38, 38};
@@ -144,9 +145,13 @@ Picture render(const Scene& scene, PictureSize size) {
                 raster.triangle({screen[f.corners[0]], screen[f.corners[1]], screen[f.corners[2]]},
                                 shaded(paint, corners, camera.eye()), paint.alpha);
             }
-        for (const auto& l : scene.lines)
-            raster.line(screen[l[0]], screen[l[1]], kEdgeColour, static_cast<int>(factor),
-                        kEdgeSlack * camera.radius());
+        const double shortest = kShortestEdge * static_cast<double>(factor);
+        for (const auto& l : scene.lines) {
+            const ScreenPoint &a = screen[l[0]], &b = screen[l[1]];
+            // Edges of dense meshes would only darken the surface they outline.
+            if (!(std::max(std::abs(a.x - b.x), std::abs(a.y - b.y)) >= shortest)) continue;
+            raster.line(a, b, kEdgeColour, static_cast<int>(factor), kEdgeSlack * camera.radius());
+        }
     }
     return {size.width, size.height, raster.resolve(factor)};
 }

@@ -1,8 +1,9 @@
 // A small software rasteriser for the previews: a colour and a depth sample
 // per cell, filled triangles and lines with a depth test. Everything is
 // double arithmetic in a fixed order, so a picture is the same bytes on every
-// machine. Any coordinates are safe: a primitive with a non-finite one is
-// skipped and everything is clipped to the canvas before it is indexed.
+// machine. Any coordinates are safe: a primitive with a non-finite one (or a
+// triangle whose area overflows) is skipped, and everything is clipped to the
+// canvas before it is indexed.
 #pragma once
 
 #include <array>

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <unordered_map>
 
 #include "common/json_text.h"
 #include "export/brush_faces.h"
 #include "export/coordinates.h"
+#include "export/placement.h"
 
 namespace exporter {
 
@@ -270,11 +270,15 @@ std::string utf8Name(const std::string& bytes) {
     return nlohmann::json::parse(common::jsonString(bytes)).get<std::string>();
 }
 
-std::vector<std::uint8_t> modelToGlb(const modelfile::Model& model, std::uint32_t lod,
-                                     const modelfile::HxmFile* collision) {
+void requireLod(const modelfile::Model& model, std::uint32_t lod) {
     if (lod >= model.lodCount && !(lod == 0 && model.lodCount == 0))
         throw ExportError("LOD " + std::to_string(lod) + " does not exist: the model has " +
                           std::to_string(model.lodCount) + " LODs");
+}
+
+std::vector<std::uint8_t> modelToGlb(const modelfile::Model& model, std::uint32_t lod,
+                                     const modelfile::HxmFile* collision) {
+    requireLod(model, lod);
     GltfBuilder gltf;
     for (const modelfile::Material& m : model.materials) gltf.material(exported(gltf, m));
     const int edgeMaterial = gltf.material(plainMaterial("edges", {0.02, 0.02, 0.02}, 1));
@@ -322,24 +326,17 @@ std::vector<std::uint8_t> modelToGlb(const modelfile::Model& model, std::uint32_
         }
     }
     if (collision != nullptr) {
-        std::unordered_map<std::string, int> byName;
-        for (size_t i = model.elements.size(); i-- > 0;) byName[model.elements[i].name] = static_cast<int>(i);
+        const std::vector<int> parents = brushParents(model, *collision);
         for (size_t b = 0; b < collision->brushes.size(); ++b) {
-            const modelfile::BrushRecord& brush = collision->brushes[b];
-            const auto found = byName.find(brush.name);
-            const int parent = found == byName.end() ? -1 : found->second;
+            const int parent = parents[b];
             tinygltf::Node node;
             if (parent >= 0 && collision->layout == modelfile::Layout::Flat) {
-                // Format 1 keeps brushes in scene coordinates: undo the element's world placement.
-                const modelfile::Element& e = model.elements[static_cast<size_t>(parent)];
-                std::array<double, 4> q = rotationToGltf(e.worldRotation);
-                q = {-q[0], -q[1], -q[2], q[3]};
-                const Vec3 t = scale(rotate(q, toGltf(e.worldPosition)), -1);
+                const auto [q, t] = flatBrushFrame(model.elements[static_cast<size_t>(parent)]);
                 if (std::isfinite(t[0]) && std::isfinite(t[1]) && std::isfinite(t[2]))
                     node.translation = {t[0], t[1], t[2]};
                 node.rotation = {q[0], q[1], q[2], q[3]};
             }
-            addBrush(gltf, std::move(node), parent, brush, b, edgeMaterial);
+            addBrush(gltf, std::move(node), parent, collision->brushes[b], b, edgeMaterial);
         }
     }
     return gltf.glb();

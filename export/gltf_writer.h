@@ -18,13 +18,16 @@ struct ExportError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Throws ExportError when `lod` is not below the model's LOD count (LOD 0 of
+// a model without LODs is allowed: it shows no geometry).
+void requireLod(const modelfile::Model& model, std::uint32_t lod);
+
 // One node per element, placed in its parent by its local position and
 // rotation; each mesh element's LOD `lod` as one primitive per material
 // group, its edges as a line primitive in a child node; cameras and omni
 // lights (KHR_lights_punctual) in their elements. With `collision`, each brush
 // is placed under the first element of the same name (at the root when none
-// has it). Throws ExportError when `lod` is not below the model's LOD count
-// (LOD 0 of a model without LODs is allowed: it exports no geometry).
+// has it). Throws what requireLod throws.
 std::vector<std::uint8_t> modelToGlb(const modelfile::Model& model, std::uint32_t lod,
                                      const modelfile::HxmFile* collision = nullptr);
 

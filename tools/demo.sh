@@ -39,14 +39,15 @@ if [ -x "$bin/collision/SCENE2HXM" ]; then
 fi
 if [ -x "$bin/tools/vkminfo/vkminfo" ] && [ -f vehicle.vkm ] && [ -f brushes.hxm ]; then
   # The summaries were shown above; only the files are new.
-  for command in "$bin/tools/vkminfo/vkminfo --gltf vehicle.glb vehicle.vkm --collision brushes.hxm" \
-                 "$bin/tools/hxminfo/hxminfo --gltf brushes.glb brushes.hxm"; do
+  for command in "$bin/tools/vkminfo/vkminfo --gltf vehicle.glb --png vehicle.png vehicle.vkm --collision brushes.hxm" \
+                 "$bin/tools/hxminfo/hxminfo --gltf brushes.glb --png brushes.png brushes.hxm"; do
     echo
     echo "\$ $command"
     $command >/dev/null
   done
   echo
   echo "glTF views (open them in any glTF viewer): $work/vehicle.glb, $work/brushes.glb"
+  echo "PNG previews (open them in any image viewer): $work/vehicle.png, $work/brushes.png"
 fi
 echo
 echo "Written in $work:"

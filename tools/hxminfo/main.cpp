@@ -1,7 +1,9 @@
-// hxminfo: validates an HXM collision file and prints its brushes.
+// hxminfo: validates an HXM collision file and prints its brushes; optionally
+// writes a glTF view and a PNG preview of them.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -9,6 +11,8 @@
 #include "common/file_loader.h"
 #include "common/model_input.h"
 #include "export/gltf_writer.h"
+#include "export/png_encoder.h"
+#include "export/preview.h"
 #include "modelfile/hxm.h"
 #include "tools/hxminfo/hxm_report.h"
 
@@ -18,7 +22,7 @@ constexpr int kExitMalformed = 1;
 constexpr int kExitUsage = 2;
 
 int usage() {
-    std::fputs("Usage: hxminfo [--verbose] [--json] [--gltf OUT.glb] <file.hxm>\n", stderr);
+    std::fputs("Usage: hxminfo [--verbose] [--json] [--gltf OUT.glb] [--png OUT.png [--size WxH]] <file.hxm>\n", stderr);
     return kExitUsage;
 }
 
@@ -37,10 +41,15 @@ bool write(const std::string& target, const std::vector<std::uint8_t>& bytes) {
 
 int main(int argc, char** argv) {
     bool verbose = false, json = false;
-    std::string fileName, gltf;
+    std::string fileName, gltf, png, sizeText;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--gltf") == 0 && i + 1 < argc && argv[i + 1][0] != '\0')
+        const bool hasValue = i + 1 < argc && argv[i + 1][0] != '\0';
+        if (std::strcmp(argv[i], "--gltf") == 0 && hasValue)
             gltf = argv[++i];
+        else if (std::strcmp(argv[i], "--png") == 0 && hasValue)
+            png = argv[++i];
+        else if (std::strcmp(argv[i], "--size") == 0 && hasValue)
+            sizeText = argv[++i];
         else if (std::strcmp(argv[i], "--verbose") == 0 || std::strcmp(argv[i], "-v") == 0)
             verbose = true;
         else if (std::strcmp(argv[i], "--json") == 0)
@@ -50,7 +59,20 @@ int main(int argc, char** argv) {
         else
             fileName = argv[i];
     }
-    if (fileName.empty()) return usage();
+    if (fileName.empty() || (!sizeText.empty() && png.empty())) return usage();
+    exporter::PictureSize size;
+    if (!sizeText.empty()) {
+        const std::optional<exporter::PictureSize> parsed = exporter::parsePictureSize(sizeText);
+        if (!parsed) {
+            std::fprintf(stderr, "hxminfo: --size %s: %s\n", sizeText.c_str(), exporter::kPictureSizeRule);
+            return kExitUsage;
+        }
+        size = *parsed;
+    }
+    if (!png.empty() && common::sameFile(png, fileName)) {
+        std::fprintf(stderr, "hxminfo: %s would replace the input %s\n", png.c_str(), fileName.c_str());
+        return kExitMalformed;
+    }
 
     const common::LoadedFile loaded = common::loadFile(fileName, common::kMaxModelFileBytes);
     if (loaded.failure == common::LoadFailure::CannotOpen) {
@@ -79,5 +101,11 @@ int main(int argc, char** argv) {
         return kExitMalformed;
     }
     if (!gltf.empty() && !write(gltf, exporter::brushesToGlb(file))) return kExitMalformed;
+    try {
+        if (!png.empty() && !write(png, exporter::encodePng(exporter::brushesPicture(file, size)))) return kExitMalformed;
+    } catch (const exporter::ExportError& e) {
+        std::fprintf(stderr, "hxminfo: %s: %s\n", fileName.c_str(), e.what());
+        return kExitMalformed;
+    }
     return 0;
 }

@@ -1,7 +1,8 @@
-// vkminfo [--verbose|-v] [--json] [--gltf OUT.glb] [--lod N] [--collision FILE.hxm] <file.vkm>
+// vkminfo [--verbose|-v] [--json] [--gltf OUT.glb] [--png OUT.png [--size WxH]] [--lod N]
+//         [--collision FILE.hxm] <file.vkm>
 // Checks a VKM model file and prints what it holds; optionally writes a glTF
-// view of it. Exit status: 0 valid, 1 unreadable or malformed or not written
-// (message on standard error), 2 usage.
+// view and a PNG preview of it. Exit status: 0 valid, 1 unreadable or
+// malformed or not written (message on standard error), 2 usage.
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -15,6 +16,8 @@
 #include "common/file_loader.h"
 #include "common/model_input.h"
 #include "export/gltf_writer.h"
+#include "export/png_encoder.h"
+#include "export/preview.h"
 #include "modelfile/hxm.h"
 #include "modelfile/vkm.h"
 #include "tools/vkminfo/vkm_report.h"
@@ -23,7 +26,7 @@ namespace {
 
 struct Options {
     bool verbose = false, json = false;
-    std::string file, gltf, collision;
+    std::string file, gltf, png, size, collision;
     std::uint32_t lod = 0;
 };
 
@@ -43,10 +46,13 @@ std::optional<Options> parse(int argc, char** argv) {
             o.verbose = true;
         } else if (arg == "--json") {
             o.json = true;
-        } else if ((arg == "--gltf" || arg == "--collision" || arg == "--lod") && hasValue) {
+        } else if ((arg == "--gltf" || arg == "--png" || arg == "--size" || arg == "--collision" || arg == "--lod") &&
+                   hasValue) {
             const std::string value = argv[++i];
             if (value.empty()) return std::nullopt;
             if (arg == "--gltf") o.gltf = value;
+            if (arg == "--png") o.png = value;
+            if (arg == "--size") o.size = value;
             if (arg == "--collision") o.collision = value;
             if (arg == "--lod") {
                 const std::optional<std::uint32_t> lod = number(value);
@@ -59,7 +65,8 @@ std::optional<Options> parse(int argc, char** argv) {
             return std::nullopt;
         }
     }
-    if (o.file.empty() || (!o.collision.empty() && o.gltf.empty())) return std::nullopt;
+    const bool views = !o.gltf.empty() || !o.png.empty();
+    if (o.file.empty() || (!o.collision.empty() && !views) || (!o.size.empty() && o.png.empty())) return std::nullopt;
     return o;
 }
 
@@ -98,11 +105,26 @@ bool write(const std::string& target, const std::vector<std::uint8_t>& bytes) {
 int main(int argc, char** argv) {
     const std::optional<Options> options = parse(argc, argv);
     if (!options) {
-        std::fputs("usage: vkminfo [--verbose|-v] [--json] [--gltf OUT.glb [--collision FILE.hxm]] [--lod N] <file.vkm>\n",
+        std::fputs("usage: vkminfo [--verbose|-v] [--json] [--gltf OUT.glb] [--png OUT.png [--size WxH]] [--lod N] "
+                   "[--collision FILE.hxm] <file.vkm>\n",
                    stderr);
         return 2;
     }
     const Options& o = *options;
+    exporter::PictureSize size;
+    if (!o.size.empty()) {
+        const std::optional<exporter::PictureSize> parsed = exporter::parsePictureSize(o.size);
+        if (!parsed) {
+            std::fprintf(stderr, "vkminfo: --size %s: %s\n", o.size.c_str(), exporter::kPictureSizeRule);
+            return 2;
+        }
+        size = *parsed;
+    }
+    for (const std::string& input : {o.file, o.collision})
+        if (!o.png.empty() && !input.empty() && common::sameFile(o.png, input)) {
+            std::fprintf(stderr, "vkminfo: %s would replace the input %s\n", o.png.c_str(), input.c_str());
+            return 1;
+        }
     const std::optional<std::string> bytes = load(o.file);
     if (!bytes) return 1;
     modelfile::Model model;
@@ -120,7 +142,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vkminfo: cannot write the output: %s\n", std::strerror(errno));
         return 1;
     }
-    if (o.gltf.empty()) return 0;
+    if (o.gltf.empty() && o.png.empty()) return 0;
 
     std::optional<modelfile::HxmFile> collision;
     if (!o.collision.empty()) {
@@ -134,8 +156,12 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    const modelfile::HxmFile* brushes = collision ? &*collision : nullptr;
     try {
-        if (!write(o.gltf, exporter::modelToGlb(model, o.lod, collision ? &*collision : nullptr))) return 1;
+        if (!o.gltf.empty() && !write(o.gltf, exporter::modelToGlb(model, o.lod, brushes))) return 1;
+        if (!o.png.empty() &&
+            !write(o.png, exporter::encodePng(exporter::modelPicture(model, o.lod, size, brushes))))
+            return 1;
     } catch (const exporter::ExportError& e) {
         std::fprintf(stderr, "vkminfo: %s: %s\n", o.file.c_str(), e.what());
         return 1;

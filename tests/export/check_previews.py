@@ -79,9 +79,10 @@ def main():
             before = open(model, "rb").read()
             copy = os.path.join(work, "input")
             shutil.copy(model, copy)
-            result = run(tool, "--png", "./input", copy, cwd=work)
-            check(result.returncode == 1 and "would replace the input" in result.stderr, f"{name}: {result.stderr}")
-            check(open(copy, "rb").read() == before, f"{name}: the input was replaced")
+            for view in ("--png", "--gltf"):
+                result = run(tool, view, "./input", copy, cwd=work)
+                check(result.returncode == 1 and "would replace the input" in result.stderr, f"{name}: {result.stderr}")
+                check(open(copy, "rb").read() == before, f"{name} {view}: the input was replaced")
             check(not os.path.exists(os.path.join(work, "bad.png")), f"{name}: a refused run wrote a file")
     for f in failures:
         print("FAIL:", f)

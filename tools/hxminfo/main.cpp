@@ -69,10 +69,11 @@ int main(int argc, char** argv) {
         }
         size = *parsed;
     }
-    if (!png.empty() && common::sameFile(png, fileName)) {
-        std::fprintf(stderr, "hxminfo: %s would replace the input %s\n", png.c_str(), fileName.c_str());
-        return kExitMalformed;
-    }
+    for (const std::string& view : {gltf, png})
+        if (!view.empty() && common::sameFile(view, fileName)) {
+            std::fprintf(stderr, "hxminfo: %s would replace the input %s\n", view.c_str(), fileName.c_str());
+            return kExitMalformed;
+        }
 
     const common::LoadedFile loaded = common::loadFile(fileName, common::kMaxModelFileBytes);
     if (loaded.failure == common::LoadFailure::CannotOpen) {

@@ -120,11 +120,12 @@ int main(int argc, char** argv) {
         }
         size = *parsed;
     }
-    for (const std::string& input : {o.file, o.collision})
-        if (!o.png.empty() && !input.empty() && common::sameFile(o.png, input)) {
-            std::fprintf(stderr, "vkminfo: %s would replace the input %s\n", o.png.c_str(), input.c_str());
-            return 1;
-        }
+    for (const std::string& view : {o.gltf, o.png})
+        for (const std::string& input : {o.file, o.collision})
+            if (!view.empty() && !input.empty() && common::sameFile(view, input)) {
+                std::fprintf(stderr, "vkminfo: %s would replace the input %s\n", view.c_str(), input.c_str());
+                return 1;
+            }
     const std::optional<std::string> bytes = load(o.file);
     if (!bytes) return 1;
     modelfile::Model model;

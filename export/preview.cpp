@@ -204,6 +204,26 @@ Picture modelPicture(const modelfile::Model& model, std::uint32_t lod, PictureSi
     return render(scene, size);
 }
 
+Picture lodPictures(const modelfile::Model& model, PictureSize size, const modelfile::HxmFile* collision) {
+    const std::size_t count = std::max<std::size_t>(model.lodCount, 1);
+    if (size.width > kMaxPictureSide / count || size.width * count * size.height > kMaxPicturePixels)
+        throw ExportError(std::to_string(count) + " LODs of " + std::to_string(size.width) + "x" +
+                          std::to_string(size.height) + " pixels side by side make too large a picture");
+    Picture strip{size.width * count, size.height, {}};
+    strip.rgb.resize(strip.width * strip.height * 3);
+    for (std::size_t lod = 0; lod < count; ++lod) {
+        const Picture panel = modelPicture(model, static_cast<std::uint32_t>(lod), size, collision);
+        for (std::size_t y = 0; y < size.height; ++y)
+            std::copy_n(panel.rgb.begin() + static_cast<std::ptrdiff_t>(y * size.width * 3), size.width * 3,
+                        strip.rgb.begin() + static_cast<std::ptrdiff_t>((y * strip.width + lod * size.width) * 3));
+        if (lod == 0) continue;
+        for (std::size_t y = 0; y < size.height; ++y)
+            std::fill_n(strip.rgb.begin() + static_cast<std::ptrdiff_t>((y * strip.width + lod * size.width) * 3), 3,
+                        std::uint8_t{160});
+    }
+    return strip;
+}
+
 Picture brushesPicture(const modelfile::HxmFile& file, PictureSize size) {
     Scene scene;
     for (size_t b = 0; b < file.brushes.size(); ++b) addBrush(scene, file.brushes[b], b, {});

@@ -45,6 +45,12 @@ struct Picture {
 Picture modelPicture(const modelfile::Model& model, std::uint32_t lod, PictureSize size,
                      const modelfile::HxmFile* collision = nullptr);
 
+// Every LOD of the model side by side, LOD 0 on the left, each `size`
+// (drawn as modelPicture draws it), parted by a thin grey line. Throws
+// ExportError when the whole picture would pass kMaxPictureSide or
+// kMaxPicturePixels.
+Picture lodPictures(const modelfile::Model& model, PictureSize size, const modelfile::HxmFile* collision = nullptr);
+
 // Every brush's faces rebuilt from its planes, and its edges.
 Picture brushesPicture(const modelfile::HxmFile& file, PictureSize size);
 

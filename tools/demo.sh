@@ -40,14 +40,16 @@ fi
 if [ -x "$bin/tools/vkminfo/vkminfo" ] && [ -f vehicle.vkm ] && [ -f brushes.hxm ]; then
   # The summaries were shown above; only the files are new.
   for command in "$bin/tools/vkminfo/vkminfo --gltf vehicle.glb --png vehicle.png vehicle.vkm --collision brushes.hxm" \
-                 "$bin/tools/hxminfo/hxminfo --gltf brushes.glb --png brushes.png brushes.hxm"; do
+                 "$bin/tools/hxminfo/hxminfo --gltf brushes.glb --png brushes.png brushes.hxm" \
+                 "$bin/tools/vkminfo/vkminfo --png vehicle_lods.png --size 400x300 --lod all vehicle_lods.vkm"; do
     echo
     echo "\$ $command"
     $command >/dev/null
   done
   echo
   echo "glTF views (open them in any glTF viewer): $work/vehicle.glb, $work/brushes.glb"
-  echo "PNG previews (open them in any image viewer): $work/vehicle.png, $work/brushes.png"
+  echo "PNG previews (open them in any image viewer): $work/vehicle.png, $work/brushes.png,"
+  echo "  and LODs 0, 1 and 2 side by side: $work/vehicle_lods.png"
 fi
 echo
 echo "Written in $work:"

@@ -232,3 +232,23 @@ TEST(PictureSize, ReadsWidthByHeightWithinTheLimits) {
 }
 
 }  // namespace
+
+TEST(LodPictures, PutsEachLodBesideTheLastAndRefusesTooWideAStrip) {
+    modelfile::Model m = bodyAndMarker({3, 0, 0}, {0, 0, 0, 1});
+    m.lodCount = 2;
+    m.elements[0].lods.push_back(m.elements[0].lods[0]);
+    m.elements[1].lods.push_back({});  // the marker is gone in LOD 1
+    const Picture strip = exporter::lodPictures(m, {200, 100});
+    ASSERT_EQ(strip.width, 400u);
+    ASSERT_EQ(strip.height, 100u);
+    for (std::uint32_t lod = 0; lod < 2; ++lod) {
+        const Picture panel = exporter::modelPicture(m, lod, {200, 100});
+        for (size_t y = 0; y < 100; ++y)  // the first column of LOD 1 is the parting line
+            for (size_t x = lod; x < 200; ++x)
+                for (size_t c = 0; c < 3; ++c)
+                    ASSERT_EQ(strip.rgb[(y * 400 + lod * 200 + x) * 3 + c], panel.rgb[(y * 200 + x) * 3 + c]);
+    }
+    EXPECT_GE(centroid(strip, kMarker)[0], 0);
+    EXPECT_LT(centroid(strip, kMarker)[0], 200);
+    EXPECT_THROW(exporter::lodPictures(m, {9000, 10}), exporter::ExportError);
+}

@@ -1,4 +1,4 @@
-// vkminfo [--verbose|-v] [--json] [--gltf OUT.glb] [--png OUT.png [--size WxH]] [--lod N]
+// vkminfo [--verbose|-v] [--json] [--gltf OUT.glb] [--png OUT.png [--size WxH]] [--lod N|all]
 //         [--collision FILE.hxm] <file.vkm>
 // Checks a VKM model file and prints what it holds; optionally writes a glTF
 // view and a PNG preview of it. Exit status: 0 valid, 1 unreadable or
@@ -28,6 +28,7 @@ struct Options {
     bool verbose = false, json = false;
     std::string file, gltf, png, size, collision;
     std::uint32_t lod = 0;
+    bool allLods = false;  // --lod all: every LOD side by side in the PNG
 };
 
 std::optional<std::uint32_t> number(std::string_view text) {
@@ -54,7 +55,9 @@ std::optional<Options> parse(int argc, char** argv) {
             if (arg == "--png") o.png = value;
             if (arg == "--size") o.size = value;
             if (arg == "--collision") o.collision = value;
-            if (arg == "--lod") {
+            if (arg == "--lod" && value == "all") {
+                o.allLods = true;
+            } else if (arg == "--lod") {
                 const std::optional<std::uint32_t> lod = number(value);
                 if (!lod) return std::nullopt;
                 o.lod = *lod;
@@ -67,6 +70,7 @@ std::optional<Options> parse(int argc, char** argv) {
     }
     const bool views = !o.gltf.empty() || !o.png.empty();
     if (o.file.empty() || (!o.collision.empty() && !views) || (!o.size.empty() && o.png.empty())) return std::nullopt;
+    if (o.allLods && (o.png.empty() || !o.gltf.empty())) return std::nullopt;
     return o;
 }
 
@@ -105,7 +109,7 @@ bool write(const std::string& target, const std::vector<std::uint8_t>& bytes) {
 int main(int argc, char** argv) {
     const std::optional<Options> options = parse(argc, argv);
     if (!options) {
-        std::fputs("usage: vkminfo [--verbose|-v] [--json] [--gltf OUT.glb] [--png OUT.png [--size WxH]] [--lod N] "
+        std::fputs("usage: vkminfo [--verbose|-v] [--json] [--gltf OUT.glb] [--png OUT.png [--size WxH]] [--lod N|all] "
                    "[--collision FILE.hxm] <file.vkm>\n",
                    stderr);
         return 2;
@@ -160,9 +164,11 @@ int main(int argc, char** argv) {
     const modelfile::HxmFile* brushes = collision ? &*collision : nullptr;
     try {
         if (!o.gltf.empty() && !write(o.gltf, exporter::modelToGlb(model, o.lod, brushes))) return 1;
-        if (!o.png.empty() &&
-            !write(o.png, exporter::encodePng(exporter::modelPicture(model, o.lod, size, brushes))))
-            return 1;
+        if (!o.png.empty()) {
+            const exporter::Picture picture = o.allLods ? exporter::lodPictures(model, size, brushes)
+                                                        : exporter::modelPicture(model, o.lod, size, brushes);
+            if (!write(o.png, exporter::encodePng(picture))) return 1;
+        }
     } catch (const exporter::ExportError& e) {
         std::fprintf(stderr, "vkminfo: %s: %s\n", o.file.c_str(), e.what());
         return 1;

@@ -226,12 +226,18 @@ struct MeshJob {
     std::exception_ptr failure;
 };
 
+// Gives the storage back (clearing would keep it).
+template <typename T>
+void freeStorage(std::vector<T>& list) {
+    std::vector<T>().swap(list);
+}
+
 void release(MeshJob& job) {
     if (job.consumed == nullptr || std::atomic_ref<std::uint32_t>(*job.readers).fetch_sub(1) != 1) return;
-    job.consumed->vertices = {};
-    job.consumed->faces = {};
-    job.consumed->textureVertices = {};
-    job.consumed->vertexColours = {};
+    freeStorage(job.consumed->vertices);
+    freeStorage(job.consumed->faces);
+    freeStorage(job.consumed->textureVertices);
+    freeStorage(job.consumed->vertexColours);
 }
 
 void runJob(MeshJob& job, MeshWorkspace& workspace) {

@@ -36,6 +36,49 @@ for n in "${sizes[@]}"; do
   }
 done
 
+# DKS2VKM against a plain import of the same export by a general-purpose
+# library (bench/assimp_import, built where the library is installed): four
+# meshes of 1M triangles in all, and 1,000 small meshes of about the same
+# size. Five interleaved runs of each command; medians, the spread (slowest
+# over fastest run) and the peak resident memory against the file's size.
+reference="$bin/bench/assimp_import"
+[ -f mesh4.ase ] || "$bin/tools/asegen/asegen" --meshes 4 1000000 mesh4.ase mesh4.dks
+[ -f mesh1000.ase ] || "$bin/tools/asegen/asegen" --meshes 1000 1000000 mesh1000.ase mesh1000.dks
+echo
+echo "DKS2VKM against a plain aiImportFile (5 interleaved runs; load average $(cut -d' ' -f1-3 /proc/loadavg)):"
+[ -x "$reference" ] || echo "  (assimp not installed: the comparison column is skipped)"
+# Prints "<median s> <spread> <median peak KB>" of the "<s> <KB>" lines in a file.
+summary() {
+  sort -n "$1" | awk '{ t[NR] = $1; m[NR] = $2 } END { printf "%s %.2f %s\n", t[3], t[5] / t[1], m[3] }'
+}
+for name in mesh4 mesh1000; do
+  : > dks.txt
+  : > one.txt
+  : > ref.txt
+  for run in 1 2 3 4 5; do
+    /usr/bin/time -f "%e %M" -o time.txt "$bin/modelconv/DKS2VKM" "$name.dks" > /dev/null
+    cat time.txt >> dks.txt
+    /usr/bin/time -f "%e %M" -o time.txt "$bin/modelconv/DKS2VKM" "$name.dks" --threads 1 > /dev/null
+    cat time.txt >> one.txt
+    if [ -x "$reference" ]; then
+      /usr/bin/time -f "%e %M" -o time.txt "$reference" "$name.ase" > /dev/null
+      cat time.txt >> ref.txt
+    fi
+  done
+  size=$(stat -c %s "$name.ase")
+  read -r dks spread kb < <(summary dks.txt)
+  read -r one oneSpread oneKb < <(summary one.txt)
+  echo "  $name.ase ($size bytes):"
+  echo "    DKS2VKM:            $dks s (spread ${spread}x), peak $kb KB ($(awk "BEGIN{printf \"%.2f\", $kb*1024/$size}") x the file size)"
+  echo "    DKS2VKM --threads 1: $one s (spread ${oneSpread}x), peak $oneKb KB"
+  if [ -s ref.txt ]; then
+    read -r ref refSpread refKb < <(summary ref.txt)
+    echo "    aiImportFile:       $ref s (spread ${refSpread}x), peak $refKb KB"
+    echo "    DKS2VKM is $(awk "BEGIN{printf \"%.2f\", $ref/$dks}") x as fast"
+  fi
+done
+echo "  load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+
 chain=100000
 limit=120
 [ -f "chain$chain.ase" ] || "$bin/tools/asegen/asegen" --chain "$chain" "chain$chain.ase" "chain$chain.dks"

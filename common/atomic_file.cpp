@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace common {
@@ -149,7 +151,115 @@ bool holdsBytes(const std::string& target, std::string_view bytes) {
     return same;
 }
 
+// The streamed replacement: comparing with the target while the pieces
+// match it, writing the temporary file from the first piece that does not.
+class StreamedReplacement {
+public:
+    StreamedReplacement(const std::string& target, std::uint64_t size) : target_(target) {
+        const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && static_cast<std::uint64_t>(status.st_size) == size)
+            compared_ = fd;
+        else
+            ::close(fd);
+    }
+    ~StreamedReplacement() {
+        if (compared_ >= 0) ::close(compared_);
+        if (fd_ >= 0) {
+            ::close(fd_);
+            ::unlink(temp_.c_str());
+        }
+    }
+    StreamedReplacement(const StreamedReplacement&) = delete;
+    StreamedReplacement& operator=(const StreamedReplacement&) = delete;
+
+    void add(std::string_view piece) {
+        if (!failure_.empty() || piece.empty()) return;
+        if (compared_ >= 0 && !written_) {
+            if (matches(piece)) {
+                matched_ += piece.size();
+                return;
+            }
+            if (!failure_.empty()) return;
+        }
+        if (!written_) startWriting();
+        if (failure_.empty()) failure_ = writeAll(fd_, piece, {});
+    }
+
+    std::string finish() {
+        if (failure_.empty() && !written_ && compared_ >= 0) return {};  // the target holds these bytes
+        if (failure_.empty() && !written_) startWriting();
+        if (!failure_.empty()) return failure_;
+        const mode_t mode = outputMode(target_);
+        if (::fchmod(fd_, mode) != 0) failure_ = failed("cannot set permissions", errno);
+        const int fd = std::exchange(fd_, -1);
+        if (::close(fd) != 0 && failure_.empty()) failure_ = failed("close failed", errno);
+        if (failure_.empty() && std::rename(temp_.c_str(), target_.c_str()) != 0)
+            failure_ = failed("cannot replace the file", errno);
+        if (!failure_.empty()) ::unlink(temp_.c_str());
+        return failure_;
+    }
+
+private:
+    bool matches(std::string_view piece) {
+        buffer_.resize(piece.size());
+        std::size_t done = 0;
+        while (done < piece.size()) {
+            const ssize_t n = ::pread(compared_, buffer_.data() + done, piece.size() - done,
+                                      static_cast<off_t>(matched_ + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return piece == std::string_view(buffer_.data(), buffer_.size());
+    }
+
+    void startWriting() {
+        written_ = true;
+        temp_ = temporaryTemplate(target_);
+        cleanup_.emplace();
+        fd_ = ::mkostemps(temp_.data(), 4, O_CLOEXEC);
+        if (fd_ < 0) {
+            failure_ = failed("cannot create a file beside it", errno);
+            return;
+        }
+        cleanup_->arm(temp_.c_str());
+        // The part that matched is the target's own bytes.
+        buffer_.resize(std::min<std::uint64_t>(kPieceBytes, matched_));
+        for (std::uint64_t done = 0; done < matched_ && failure_.empty();) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), matched_ - done));
+            const ssize_t n = ::pread(compared_, buffer_.data(), want, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                failure_ = failed("cannot read the file it replaces", n < 0 ? errno : EIO);
+                break;
+            }
+            failure_ = writeAll(fd_, std::string_view(buffer_.data(), static_cast<std::size_t>(n)), {});
+            done += static_cast<std::uint64_t>(n);
+        }
+    }
+
+    const std::string& target_;
+    int compared_ = -1;
+    std::uint64_t matched_ = 0;
+    bool written_ = false;
+    std::string temp_;
+    std::optional<SignalCleanup> cleanup_;
+    int fd_ = -1;
+    std::vector<char> buffer_;
+    std::string failure_;
+};
+
 }  // namespace
+
+std::string replaceFile(const std::string& target, std::uint64_t size,
+                        const std::function<void(const PieceSink& sink)>& produce) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    StreamedReplacement replacement(target, size);
+    produce([&](std::string_view piece) { replacement.add(piece); });
+    return replacement.finish();
+}
 
 std::string replaceFile(const std::string& target, std::string_view bytes) { return replaceFile(target, bytes, {}); }
 

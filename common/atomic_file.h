@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,16 @@ std::string replaceFile(const std::string& target, std::string_view bytes);
 // signals, which is how the tests interrupt a write at a known point.
 std::string replaceFile(const std::string& target, std::string_view bytes,
                         const std::function<void(std::size_t written)>& afterPiece);
+
+// The same for bytes made piece by piece, so that no copy of the whole file
+// is held: `produce` hands `size` bytes in all to the sink it is given, in
+// order. The pieces are compared with the target as they come and go to the
+// temporary file from the first difference on (with the equal part copied
+// from the target). An exception from `produce` removes the temporary file
+// and propagates.
+using PieceSink = std::function<void(std::string_view piece)>;
+std::string replaceFile(const std::string& target, std::uint64_t size,
+                        const std::function<void(const PieceSink& sink)>& produce);
 
 // Two names that open the same file: the same string, or the same inode when
 // both exist. Used to refuse writing an output over the tool's own input.

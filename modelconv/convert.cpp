@@ -1,5 +1,14 @@
 #include "modelconv/convert.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <optional>
+#include <stdio.h>
+#include <thread>
+
 #include "geometry/sphere_solver.h"
 #include "modelconv/mesh_lod.h"
 #include "modelconv/name_index.h"
@@ -173,55 +182,200 @@ void setExtentFromLodZero(MeshElement& mesh, const std::vector<Vec3f>& positions
     mesh.bounds = mesh.lods[0].bounds;
 }
 
-// Where the conversion of one mesh reports, besides the console.
-struct MeshReport {
-    std::FILE* out;
-    common::Diagnostics& diagnostics;
-    const std::string& sceneFile;
+// Text printed into memory, for work done on another thread whose console
+// text must appear in the one-thread order.
+class PrintedText {
+public:
+    PrintedText() : file_(::open_memstream(&data_, &size_)) {
+        if (file_ == nullptr) throw std::bad_alloc();
+    }
+    ~PrintedText() {
+        if (file_ != nullptr) std::fclose(file_);
+        std::free(data_);
+    }
+    PrintedText(const PrintedText&) = delete;
+    PrintedText& operator=(const PrintedText&) = delete;
+
+    std::FILE* file() const { return file_; }
+    std::string take() {
+        std::fclose(file_);
+        file_ = nullptr;
+        return std::string(data_, size_);
+    }
+
+private:
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    std::FILE* file_;
+};
+
+// One mesh of one LOD: the conversions are independent once the elements
+// are placed, so they run on any thread; what each prints is kept.
+struct MeshJob {
+    MeshElement* mesh;
+    int lod;
+    const sceneread::GeometryObject* object;
+    const sceneread::SceneNode* frame;
+    const std::vector<std::int32_t>* group;
+    std::int32_t firstMaterial;
+    // When the conversion consumes the scenes: the object, emptied by the
+    // last job that reads it, and that count of jobs.
+    sceneread::GeometryObject* consumed = nullptr;
+    std::uint32_t* readers = nullptr;
+    std::string printed;
+    std::exception_ptr failure;
+};
+
+// Gives the storage back (clearing would keep it).
+template <typename T>
+void freeStorage(std::vector<T>& list) {
+    std::vector<T>().swap(list);
+}
+
+void release(MeshJob& job) {
+    if (job.consumed == nullptr || std::atomic_ref<std::uint32_t>(*job.readers).fetch_sub(1) != 1) return;
+    freeStorage(job.consumed->vertices);
+    freeStorage(job.consumed->faces);
+    freeStorage(job.consumed->textureVertices);
+    freeStorage(job.consumed->vertexColours);
+}
+
+void runJob(MeshJob& job, MeshWorkspace& workspace) {
+    try {
+        PrintedText text;
+        positionsInFrame(job.object->vertices, *job.frame, workspace.positions);
+        job.mesh->lods[static_cast<size_t>(job.lod)] =
+            convertMeshLod(*job.object, workspace.positions, *job.group, job.firstMaterial, text.file(), workspace);
+        if (job.lod == 0) setExtentFromLodZero(*job.mesh, workspace.positions);
+        job.printed = text.take();
+    } catch (...) {
+        job.failure = std::current_exception();
+    }
+    release(job);
+}
+
+// Workers take the jobs in order, each with a workspace of its own.
+void runJobs(std::vector<MeshJob>& jobs, unsigned threads) {
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        MeshWorkspace workspace;
+        for (size_t i = next++; i < jobs.size(); i = next++) runJob(jobs[i], workspace);
+    };
+    const size_t helpers = std::min<size_t>(std::max(threads, 1u), jobs.size()) - (jobs.empty() ? 0 : 1);
+    std::vector<std::jthread> pool;
+    pool.reserve(helpers);
+    for (size_t i = 0; i < helpers; ++i) pool.emplace_back(work);
+    work();
+}
+
+struct Warning {
+    std::string file;
+    long line;
+    std::string object, message;
+};
+
+// What the console and the diagnostics show, in the one-thread order: a
+// heading, a warning, a mesh's conversion text, a closing text.
+struct Step {
+    std::string heading;
+    std::optional<Warning> warning;
+    std::optional<size_t> job;
+    std::string closing;
 };
 
 // A missing object, or one without vertices or faces, leaves the LOD empty.
-void convertMesh(MeshElement& mesh, int lod, const sceneread::GeometryObject* object, const sceneread::SceneNode& frame,
-                 const sceneread::Scene& scene, std::int32_t firstMaterial, const MeshReport& report) {
-    std::FILE* out = report.out;
-    std::fprintf(out, "Converting mesh %s", mesh.name.c_str());
+void planMesh(MeshElement& mesh, int lod, const sceneread::GeometryObject* object, const sceneread::SceneNode& frame,
+              const sceneread::Scene& scene, std::int32_t firstMaterial, const std::string& sceneFile,
+              std::vector<Step>& steps, std::vector<MeshJob>& jobs) {
+    Step& step = steps.emplace_back();
+    step.heading = "Converting mesh " + mesh.name;
     if (object == nullptr || object->vertices.empty() || object->faces.empty()) {
-        std::fputs(": not found\n", out);
+        step.closing = ": not found\n";
         return;
     }
     if (object->textureVertices.empty())
-        report.diagnostics.warning(report.sceneFile, object->line, mesh.name,
-                                   "mesh " + object->name + " has no texture coordinates; its vertices get u = v = 0");
-    const std::vector<Vec3f> positions = positionsInFrame(object->vertices, frame);
+        step.warning = Warning{sceneFile, object->line, mesh.name,
+                               "mesh " + object->name + " has no texture coordinates; its vertices get u = v = 0"};
     const std::vector<std::int32_t>& group = materialGroupOf(*object, scene, mesh.name, lod);
-    mesh.lods[static_cast<size_t>(lod)] = convertMeshLod(*object, positions, group, firstMaterial, out);
-    if (lod == 0) setExtentFromLodZero(mesh, positions);
+    step.job = jobs.size();
+    jobs.push_back({&mesh, lod, object, &frame, &group, firstMaterial, nullptr, nullptr, {}, {}});
+}
+
+// Points each job at the object it reads in `consumed` (the definition
+// being converted), and counts the jobs of each object.
+void consumeScenes(std::vector<MeshJob>& jobs, ModelDefinition& consumed, std::vector<std::uint32_t>& readers) {
+    std::vector<size_t> firstObject;
+    for (const sceneread::Scene& scene : consumed.scenes) {
+        firstObject.push_back(readers.size());
+        readers.resize(readers.size() + scene.geometryObjects.size(), 0);
+    }
+    for (MeshJob& job : jobs) {
+        std::vector<sceneread::GeometryObject>& objects = consumed.scenes[static_cast<size_t>(job.lod)].geometryObjects;
+        const auto index = static_cast<size_t>(job.object - objects.data());
+        job.consumed = &objects[index];
+        job.readers = &readers[firstObject[static_cast<size_t>(job.lod)] + index];
+        ++*job.readers;
+    }
+}
+
+void convertModel(const ModelDefinition& definition, ModelDefinition* consumed, ConvertedModel& model,
+                  std::FILE* out, common::Diagnostics& diagnostics, unsigned threads) {
+    model.lodCount = static_cast<std::uint32_t>(definition.lodCount);
+    warnAboutScript(definition, diagnostics);
+    if (definition.scenes.empty() && !definition.elements.empty())
+        reportError(-1, "The script declares %zu elements but no LOD to find them in!", definition.elements.size());
+    // Everything that can fail for the input is checked in order first, up to
+    // the first failure; then the meshes convert, and the steps are shown.
+    std::vector<Step> steps;
+    std::vector<MeshJob> jobs;
+    std::exception_ptr failure;
+    std::vector<const sceneread::SceneNode*> frames;
+    try {
+        for (size_t lod = 0; lod < definition.scenes.size(); ++lod) {
+            steps.push_back({"Converting lod " + std::to_string(lod) + "...\n", {}, {}, {}});
+            const sceneread::Scene& scene = definition.scenes[lod];
+            const auto firstMaterial = static_cast<std::int32_t>(model.materials.size());
+            for (const sceneread::SceneMaterial& material : scene.materials)
+                model.materials.push_back(convertMaterial(material));
+            const NameIndex meshes(scene.geometryObjects);
+            if (lod == 0) frames = buildElements(definition, meshes, model);
+            const std::string& sceneFile = lod < definition.sceneFiles.size() ? definition.sceneFiles[lod] : kNoFile;
+            for (size_t i = 0; i < model.elements.size(); ++i)
+                if (auto* mesh = std::get_if<MeshElement>(&model.elements[i]))
+                    planMesh(*mesh, static_cast<int>(lod),
+                             meshes.find(scene.geometryObjects, definition.elements[i].definitions[lod]), *frames[i],
+                             scene, firstMaterial, sceneFile, steps, jobs);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    std::vector<std::uint32_t> readers;
+    if (consumed != nullptr) consumeScenes(jobs, *consumed, readers);
+    runJobs(jobs, threads);
+    for (const Step& step : steps) {
+        std::fputs(step.heading.c_str(), out);
+        if (step.warning) diagnostics.warning(step.warning->file, step.warning->line, step.warning->object,
+                                              step.warning->message);
+        if (step.job) {
+            const MeshJob& job = jobs[*step.job];
+            if (job.failure) std::rethrow_exception(job.failure);
+            std::fwrite(job.printed.data(), 1, job.printed.size(), out);
+        }
+        std::fputs(step.closing.c_str(), out);
+    }
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace
 
 void convert(const ModelDefinition& definition, ConvertedModel& model, std::FILE* out,
-             common::Diagnostics& diagnostics) {
-    model.lodCount = static_cast<std::uint32_t>(definition.lodCount);
-    warnAboutScript(definition, diagnostics);
-    if (definition.scenes.empty() && !definition.elements.empty())
-        reportError(-1, "The script declares %zu elements but no LOD to find them in!", definition.elements.size());
-    std::vector<const sceneread::SceneNode*> frames;
-    for (size_t lod = 0; lod < definition.scenes.size(); ++lod) {
-        std::fprintf(out, "Converting lod %d...\n", static_cast<int>(lod));
-        const sceneread::Scene& scene = definition.scenes[lod];
-        const auto firstMaterial = static_cast<std::int32_t>(model.materials.size());
-        for (const sceneread::SceneMaterial& material : scene.materials)
-            model.materials.push_back(convertMaterial(material));
-        const NameIndex meshes(scene.geometryObjects);
-        if (lod == 0) frames = buildElements(definition, meshes, model);
-        for (size_t i = 0; i < model.elements.size(); ++i)
-            if (auto* mesh = std::get_if<MeshElement>(&model.elements[i]))
-                convertMesh(*mesh, static_cast<int>(lod),
-                            meshes.find(scene.geometryObjects, definition.elements[i].definitions[lod]), *frames[i],
-                            scene, firstMaterial,
-                            {out, diagnostics, lod < definition.sceneFiles.size() ? definition.sceneFiles[lod] : kNoFile});
-    }
+             common::Diagnostics& diagnostics, unsigned threads) {
+    convertModel(definition, nullptr, model, out, diagnostics, threads);
+}
+
+void convertConsuming(ModelDefinition& definition, ConvertedModel& model, std::FILE* out,
+                      common::Diagnostics& diagnostics, unsigned threads) {
+    convertModel(definition, &definition, model, out, diagnostics, threads);
 }
 
 }  // namespace modelconv

@@ -8,7 +8,10 @@
 #include "modelconv/convert.h"
 #include "modelconv/model_script.h"
 
+#include <algorithm>
+#include <charconv>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace modelconv {
@@ -21,12 +24,37 @@ namespace {
     throw error;
 }
 
+// "--threads N" (N from 1 up): the threads that convert the meshes. The
+// default is one per core, at most kMaxDefaultThreads.
+constexpr unsigned kMaxDefaultThreads = 8;
+
+unsigned takeThreads(std::vector<const char*>& arguments) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    unsigned threads = std::clamp(cores, 1u, kMaxDefaultThreads);
+    for (size_t i = 1; i < arguments.size();) {
+        if (std::string_view(arguments[i]) != "--threads") {
+            ++i;
+            continue;
+        }
+        const std::string_view value = i + 1 < arguments.size() ? arguments[i + 1] : "";
+        unsigned n = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
+        if (value.empty() || error != std::errc() || end != value.data() + value.size() || n == 0)
+            throw common::InputError("Option --threads needs a number of threads, 1 or more!");
+        threads = n;
+        arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i),
+                        arguments.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    }
+    return threads;
+}
+
 }  // namespace
 
 int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& diagnostics) {
     // Options may stand anywhere; the first other argument is the script.
     std::vector<const char*> arguments(argv, argv + argc);
     const common::OutputOptions files = common::takeOutputOptions(arguments, true);
+    const unsigned threads = takeThreads(arguments);
     sceneread::ReadOptions options;
     options.diagnostics = &diagnostics;
     std::erase_if(arguments, [&](const char* argument) {
@@ -77,7 +105,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     std::fputs("Loading complete.\n", out);
     std::fputs("Converting...\n", out);
     ConvertedModel model;
-    convert(definition, model, out, diagnostics);
+    convertConsuming(definition, model, out, diagnostics, threads);
     std::fputs("Converting complete.\n", out);
     std::fprintf(out, "Saving into VKM %s...\n", outputName.c_str());
     try {

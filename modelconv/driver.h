@@ -9,7 +9,8 @@ namespace modelconv {
 
 // Runs the tool with its command line, printing to `out`; returns the exit
 // status for success (0) and throws common::InputError on any failure.
-// "--output FILE" / "-o FILE" and "--lenient" may stand anywhere.
+// "--output FILE" / "-o FILE", "--lenient" and "--threads N" may stand
+// anywhere.
 int run(int argc, const char* const* argv, std::FILE* out,
         common::Diagnostics& diagnostics = common::noDiagnostics());
 

@@ -48,9 +48,16 @@ public:
 
     // Room for `count` entries without growing.
     void reserve(size_t count) {
-        size_t size = kFirstSize;
-        while (size < 2 * count) size *= 2;
+        const size_t size = sizeFor(count);
         if (size > slots_.size()) rehash(size);
+    }
+
+    // Empties the table for new traits, with room for `count` entries: the
+    // storage stays, so a table reused for many meshes is allocated once.
+    void reset(size_t count, Traits traits) {
+        traits_ = std::move(traits);
+        slots_.assign(sizeFor(count), Slot{});
+        count_ = 0;
     }
 
     // The entry whose key equals `key`, or kNoEntry.
@@ -80,6 +87,12 @@ private:
         std::uint32_t entry = kNoEntry;
     };
     static constexpr size_t kFirstSize = 16;
+
+    static size_t sizeFor(size_t count) {
+        size_t size = kFirstSize;
+        while (size < 2 * count) size *= 2;
+        return size;
+    }
 
     void place(Slot slot) {
         const size_t mask = slots_.size() - 1;
@@ -112,6 +125,15 @@ public:
     static constexpr std::uint32_t kShortList = 16;
 
     BucketIndex(size_t bucketCount, Traits traits) : chains_(bucketCount), long_(std::move(traits)) {}
+
+    // Empties the index for `bucketCount` buckets and new traits, keeping its
+    // storage, with room for entries up to `entries` without growing.
+    void reset(size_t bucketCount, Traits traits, size_t entries = 0) {
+        chains_.assign(bucketCount, Chain{});
+        next_.clear();
+        next_.reserve(entries);
+        long_.reset(0, std::move(traits));
+    }
 
     // The entry in `bucket` whose key equals `key`, or kNoEntry.
     std::uint32_t find(std::uint32_t bucket, const Key& key) const {

@@ -4,13 +4,80 @@
 #include <string_view>
 
 #include "common/atomic_file.h"
-#include "common/byte_writer.h"
+#include <array>
+#include <bit>
+#include <string>
 #include "modelconv/converted_model.h"
 #include "common/input_error.h"
 
 namespace modelconv {
 
 namespace {
+
+// Little-endian bytes gathered into pieces of about a mebibyte, each handed
+// to a sink: the file never exists whole in memory.
+class PieceWriter {
+public:
+    explicit PieceWriter(const common::PieceSink& sink) : sink_(sink) { buffer_.reserve(kPiece + kPiece / 8); }
+    ~PieceWriter() = default;
+    PieceWriter(const PieceWriter&) = delete;
+    PieceWriter& operator=(const PieceWriter&) = delete;
+
+    void u8(std::uint8_t v) { put(&v, 1); }
+    void u32(std::uint32_t v) {
+        const std::array<std::uint8_t, 4> b = littleEndian(v);
+        put(b.data(), 4);
+    }
+    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+    void f32(float v) { u32(std::bit_cast<std::uint32_t>(v)); }
+    void zeros(size_t count) {
+        buffer_.append(count, '\0');
+        if (buffer_.size() >= kPiece) flush();
+    }
+    void text(std::string_view value, size_t width) {
+        const size_t n = value.size() < width ? value.size() : width;
+        put(value.data(), n);
+        zeros(width - n);
+    }
+    void chunk(std::uint32_t kind, std::uint32_t size) {
+        u32(kind);
+        u32(size);
+    }
+    // Several 32-bit words at once (a vertex, a list).
+    template <typename Word>
+    void words(const Word* values, size_t n) {
+        static_assert(sizeof(Word) == 4);
+        if constexpr (std::endian::native == std::endian::little) {
+            put(values, 4 * n);
+        } else {
+            for (size_t i = 0; i < n; ++i) u32(std::bit_cast<std::uint32_t>(values[i]));
+        }
+    }
+
+    std::uint64_t size() const { return flushed_ + buffer_.size(); }
+    void flush() {
+        if (buffer_.empty()) return;
+        sink_(buffer_);
+        flushed_ += buffer_.size();
+        buffer_.clear();
+    }
+
+private:
+    static constexpr size_t kPiece = size_t{1} << 20;
+
+    static std::array<std::uint8_t, 4> littleEndian(std::uint32_t v) {
+        return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
+                static_cast<std::uint8_t>(v >> 24)};
+    }
+    void put(const void* data, size_t n) {
+        buffer_.append(static_cast<const char*>(data), n);
+        if (buffer_.size() >= kPiece) flush();
+    }
+
+    const common::PieceSink& sink_;
+    std::string buffer_;
+    std::uint64_t flushed_ = 0;
+};
 
 constexpr std::uint32_t kMaterialRecord = 536;
 constexpr std::uint32_t kElementRecord = 412;
@@ -42,16 +109,14 @@ std::uint32_t field(std::uint64_t value, const std::string& what) {
 
 // Sizes are announced before the data they describe (one forward pass): in
 // debug builds each chunk's announced size is compared with what followed.
-void checkChunk([[maybe_unused]] const common::ByteWriter& w, [[maybe_unused]] size_t start,
+void checkChunk([[maybe_unused]] const PieceWriter& w, [[maybe_unused]] std::uint64_t start,
                 [[maybe_unused]] std::uint64_t announced) {
     assert(w.size() - start == 8 + announced);
 }
 
-void writeFloats(common::ByteWriter& w, const float* values, size_t n) {
-    for (size_t i = 0; i < n; ++i) w.f32(values[i]);
-}
+void writeFloats(PieceWriter& w, const float* values, size_t n) { w.words(values, n); }
 
-void writeMaterial(common::ByteWriter& w, const ModelMaterial& m) {
+void writeMaterial(PieceWriter& w, const ModelMaterial& m) {
     w.text(m.name, 256);
     for (std::uint8_t c : {m.diffuse.r, m.diffuse.g, m.diffuse.b, m.specular.r, m.specular.g, m.specular.b}) w.u8(c);
     w.zeros(2);
@@ -62,7 +127,7 @@ void writeMaterial(common::ByteWriter& w, const ModelMaterial& m) {
     w.text(m.bitmap, 256);
 }
 
-void writeElementRecord(common::ByteWriter& w, const ModelElement& e) {
+void writeElementRecord(PieceWriter& w, const ModelElement& e) {
     w.text(e.name, 256);
     w.u32(static_cast<std::uint32_t>(e.type));
     w.i32(e.parent);
@@ -77,16 +142,16 @@ void writeElementRecord(common::ByteWriter& w, const ModelElement& e) {
     w.f32(e.sphereRadius);
 }
 
-void writeList(common::ByteWriter& w, std::uint32_t kind, const std::vector<std::int32_t>& words) {
+void writeList(PieceWriter& w, std::uint32_t kind, const std::vector<std::int32_t>& words) {
     if (words.empty()) return;
-    const size_t start = w.size();
+    const std::uint64_t start = w.size();
     w.chunk(kind, static_cast<std::uint32_t>(4 * words.size()));
-    for (std::int32_t word : words) w.i32(word);
+    w.words(words.data(), words.size());
     checkChunk(w, start, 4 * std::uint64_t{words.size()});
 }
 
-void writeLod(common::ByteWriter& w, const MeshLod& lod, const std::string& owner) {
-    const size_t start = w.size();
+void writeLod(PieceWriter& w, const MeshLod& lod, const std::string& owner) {
+    const std::uint64_t start = w.size();
     const std::uint32_t size = field(lodChunkSize(lod), "Mesh " + owner);
     w.chunk(1, size);
     w.u32(static_cast<std::uint32_t>(lod.vertices.size()));
@@ -95,21 +160,17 @@ void writeLod(common::ByteWriter& w, const MeshLod& lod, const std::string& owne
     w.f32(lod.radius);
     writeFloats(w, lod.bounds.data(), 6);
     if (!lod.vertices.empty()) {
-        const size_t vertices = w.size();
+        const std::uint64_t vertices = w.size();
         w.chunk(1, static_cast<std::uint32_t>(36 * lod.vertices.size()));
         for (const ModelVertex& v : lod.vertices) {
-            w.f32(v.position.x);
-            w.f32(v.position.y);
-            w.f32(v.position.z);
-            w.f32(v.normal.x);
-            w.f32(v.normal.y);
-            w.f32(v.normal.z);
-            w.u8(v.colour.r);
-            w.u8(v.colour.g);
-            w.u8(v.colour.b);
-            w.u8(0);
-            w.f32(v.u);
-            w.f32(v.v);
+            // Position, normal, colour (r, g, b, 0), u, v.
+            const std::array<std::uint32_t, 9> record = {
+                std::bit_cast<std::uint32_t>(v.position.x), std::bit_cast<std::uint32_t>(v.position.y),
+                std::bit_cast<std::uint32_t>(v.position.z), std::bit_cast<std::uint32_t>(v.normal.x),
+                std::bit_cast<std::uint32_t>(v.normal.y),   std::bit_cast<std::uint32_t>(v.normal.z),
+                std::uint32_t{v.colour.r} | std::uint32_t{v.colour.g} << 8 | std::uint32_t{v.colour.b} << 16,
+                std::bit_cast<std::uint32_t>(v.u),          std::bit_cast<std::uint32_t>(v.v)};
+            w.words(record.data(), record.size());
         }
         checkChunk(w, vertices, 36 * std::uint64_t{lod.vertices.size()});
     }
@@ -118,30 +179,35 @@ void writeLod(common::ByteWriter& w, const MeshLod& lod, const std::string& owne
     checkChunk(w, start, size);
 }
 
-}  // namespace
+std::uint64_t fileSize(const ConvertedModel& model) {
+    std::uint64_t total = 32 + 8 + std::uint64_t{kMaterialRecord} * model.materials.size();
+    for (const Element& element : model.elements) total += 8 + elementChunkSize(element);
+    return total;
+}
 
-std::vector<std::uint8_t> ConvertedModel::bytes() const {
-    std::uint64_t total = 32 + 8 + std::uint64_t{kMaterialRecord} * materials.size();
-    for (const Element& element : elements) total += 8 + elementChunkSize(element);
-    common::ByteWriter w;
-    w.reserve(total);
-
-    w.raw("VKM2");
+// The file in one forward pass.
+void writeModel(const ConvertedModel& model, const common::PieceSink& sink) {
+    PieceWriter w(sink);
+    w.u8('V');
+    w.u8('K');
+    w.u8('M');
+    w.u8('2');
     w.u32(512);
-    w.u32(field(elements.size(), "The element list"));
-    w.u32(field(materials.size(), "The material list"));
-    w.u32(lodCount);
+    w.u32(field(model.elements.size(), "The element list"));
+    w.u32(field(model.materials.size(), "The material list"));
+    w.u32(model.lodCount);
     w.zeros(12);
 
-    const size_t materialStart = w.size();
-    const std::uint32_t materialSize = field(std::uint64_t{kMaterialRecord} * materials.size(), "The material list");
+    const std::uint64_t materialStart = w.size();
+    const std::uint32_t materialSize =
+        field(std::uint64_t{kMaterialRecord} * model.materials.size(), "The material list");
     w.chunk(1, materialSize);
-    for (const ModelMaterial& material : materials) writeMaterial(w, material);
+    for (const ModelMaterial& material : model.materials) writeMaterial(w, material);
     checkChunk(w, materialStart, materialSize);
 
-    for (const Element& element : elements) {
+    for (const Element& element : model.elements) {
         const ModelElement& record = elementRecord(element);
-        const size_t start = w.size();
+        const std::uint64_t start = w.size();
         const std::uint32_t size = field(elementChunkSize(element), "Element " + record.name);
         w.chunk(2, size);
         writeElementRecord(w, record);
@@ -153,14 +219,22 @@ std::vector<std::uint8_t> ConvertedModel::bytes() const {
         }
         checkChunk(w, start, size);
     }
-    assert(w.size() == total);
-    return w.take();
+    assert(w.size() == fileSize(model));
+    w.flush();
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ConvertedModel::bytes() const {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(fileSize(*this));
+    writeModel(*this, [&](std::string_view piece) { bytes.insert(bytes.end(), piece.begin(), piece.end()); });
+    return bytes;
 }
 
 void ConvertedModel::save(const std::string& fileName) const {
-    const std::vector<std::uint8_t> data = bytes();
     const std::string failure =
-        common::replaceFile(fileName, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+        common::replaceFile(fileName, fileSize(*this), [&](const common::PieceSink& sink) { writeModel(*this, sink); });
     if (!failure.empty()) {
         common::InputError error("Can't write VKM: " + fileName + "!", -1, common::ErrorKind::CannotWrite);
         error.file = fileName;

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,19 +62,39 @@ TEST_F(ReplaceFile, LeavesAFileHoldingTheSameBytesUntouchedAndReplacesAnyOther) 
         bool kept;
     } cases[] = {{"same", "same", true}, {"", "", true}, {std::string(3 << 20, 'y'), std::string(3 << 20, 'y'), true},
                  {"samf", "same", false}, {"same", "same!", false}, {std::string(3 << 20, 'y') + "a", std::string(3 << 20, 'y') + "b", false}};
+    // Whole, or streamed in pieces of 3 bytes or of a mebibyte and a byte.
+    for (const size_t piece : {size_t{0}, size_t{3}, (size_t{1} << 20) + 1})
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.written.substr(0, 8));
+        SCOPED_TRACE(c.written.substr(0, 8) + " in pieces of " + std::to_string(piece));
         std::ofstream(target, std::ios::binary) << c.existing;
         fs::last_write_time(target, old);
         struct stat before {};
         ::stat(target.c_str(), &before);
-        EXPECT_EQ("", common::replaceFile(target.string(), c.written));
+        if (piece == 0)
+            EXPECT_EQ("", common::replaceFile(target.string(), c.written));
+        else
+            EXPECT_EQ("", common::replaceFile(target.string(), c.written.size(), [&](const common::PieceSink& sink) {
+                          for (size_t at = 0; at < c.written.size(); at += piece)
+                              sink(std::string_view(c.written).substr(at, piece));
+                      }));
         struct stat after {};
         ::stat(target.c_str(), &after);
         EXPECT_EQ(c.written, contents(target));
         EXPECT_EQ(c.kept, fs::last_write_time(target) == old);
         EXPECT_EQ(c.kept, before.st_ino == after.st_ino);
     }
+}
+
+TEST_F(ReplaceFile, LeavesNoTemporaryFileAndTheOldFileWhenTheStreamedBytesFailPartWay) {
+    const fs::path target = dir_ / "out.bin";
+    std::ofstream(target, std::ios::binary) << "old bytes";
+    EXPECT_THROW(common::replaceFile(target.string(), 9, [](const common::PieceSink& sink) {
+                     sink("new");
+                     throw std::runtime_error("failed");
+                 }),
+                 std::runtime_error);
+    EXPECT_EQ("old bytes", contents(target));
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
 }
 
 TEST_F(ReplaceFile, KeepsTheModeBitsOfTheFileItReplaces) {

@@ -189,10 +189,17 @@ TEST(MaterialGroupOf, RejectsAMaterialReferenceWithoutMaterials) {
 
 TEST(SelectionSortOrder, ReproducesTheUnstableSelectionSort) {
     std::mt19937 random(11);
-    for (int trial = 0; trial < 300; ++trial) {
+    // Few distinct ids (counted, their phases scanned), ids over the whole
+    // range (sorted), and one common id among rare ones (whose phases sort
+    // their positions).
+    for (int trial = 0; trial < 900; ++trial) {
         std::vector<std::int32_t> ids(random() % 200);
         const int distinct = 1 + static_cast<int>(random() % 6);
-        for (std::int32_t& id : ids) id = static_cast<std::int32_t>(random() % static_cast<unsigned>(distinct)) - 1;
+        for (std::int32_t& id : ids) {
+            if (trial % 3 == 0) id = static_cast<std::int32_t>(random() % static_cast<unsigned>(distinct)) - 1;
+            if (trial % 3 == 1) id = static_cast<std::int32_t>(random());
+            if (trial % 3 == 2) id = random() % 20 == 0 ? static_cast<std::int32_t>(random() % 1000) : 500;
+        }
         EXPECT_EQ(naive::selectionSortOrder(ids), modelconv::selectionSortOrder(ids)) << "trial " << trial;
     }
 }

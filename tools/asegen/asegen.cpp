@@ -9,7 +9,10 @@
 // script names every node and parent in another letter case than the export
 // does, so lookups must fold case.
 //
-//   asegen <triangles> <output.ase> [<output.dks>]
+// With --meshes: that many grid meshes of about triangles / meshes each,
+// side by side, each an element of the script.
+//
+//   asegen [--meshes <count>] <triangles> <output.ase> [<output.dks>]
 //   asegen --chain <elements> <output.ase> <output.dks>
 #include <algorithm>
 #include <cctype>
@@ -75,13 +78,15 @@ void writeMaterials(Output& out) {
     out.printf("\t}\n}\n");
 }
 
-void writeMesh(Output& out, const Grid& g) {
+// One grid mesh named `name`, its vertices shifted by `offset` along x.
+void writeMesh(Output& out, const Grid& g, const std::string& name, double offset) {
+    const char* n = name.c_str();
     const long vertices = static_cast<long>(g.w + 1) * (g.h + 1);
     const long faces = 2L * g.w * g.h;
     // A seam down the middle: quads right of it use their own texture vertices.
     const int seam = g.w / 2;
     const long tverts = vertices + (g.h + 1);
-    out.printf("*GEOMOBJECT {\n\t*NODE_NAME \"Grid\"\n\t*NODE_TM {\n\t\t*NODE_NAME \"Grid\"\n");
+    out.printf("*GEOMOBJECT {\n\t*NODE_NAME \"%s\"\n\t*NODE_TM {\n\t\t*NODE_NAME \"%s\"\n", n, n);
     out.printf("\t\t*INHERIT_POS 0 0 0\n\t\t*INHERIT_ROT 0 0 0\n\t\t*INHERIT_SCL 0 0 0\n");
     out.printf("\t\t*TM_ROW0 1.0000\t0.0000\t0.0000\n\t\t*TM_ROW1 0.0000\t1.0000\t0.0000\n");
     out.printf("\t\t*TM_ROW2 0.0000\t0.0000\t1.0000\n\t\t*TM_ROW3 0.0000\t0.0000\t0.0000\n");
@@ -91,7 +96,7 @@ void writeMesh(Output& out, const Grid& g) {
     out.printf("\t\t*MESH_VERTEX_LIST {\n");
     for (int j = 0; j <= g.h; ++j)
         for (int i = 0; i <= g.w; ++i)
-            out.printf("\t\t\t*MESH_VERTEX %5d\t%.4f\t%.4f\t%.4f\n", g.vertex(i, j), i * 1.0, j * 1.0, g.height(i, j));
+            out.printf("\t\t\t*MESH_VERTEX %5d\t%.4f\t%.4f\t%.4f\n", g.vertex(i, j), offset + i, j * 1.0, g.height(i, j));
     out.printf("\t\t}\n\t\t*MESH_FACE_LIST {\n");
     long f = 0;
     auto smoothing = [&](int i, int j) { return ((i / 32) + (j / 32)) % 5; };
@@ -234,13 +239,20 @@ int writeChain(long elements, const char* aseName, const char* dksName) {
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::string_view(argv[1]) == "--chain") return writeChain(std::atol(argv[2]), argv[3], argv[4]);
+    long meshes = 1;
+    if (argc >= 3 && std::string_view(argv[1]) == "--meshes") {
+        meshes = std::max(1L, std::atol(argv[2]));
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 3) {
-        std::fputs("usage: asegen <triangles> <output.ase> [<output.dks>]\n"
+        std::fputs("usage: asegen [--meshes <count>] <triangles> <output.ase> [<output.dks>]\n"
                    "       asegen --chain <elements> <output.ase> <output.dks>\n", stderr);
         return 2;
     }
-    const long triangles = std::atol(argv[1]);
+    const long triangles = std::atol(argv[1]) / meshes;
     const int side = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(triangles) / 2.0))));
+    auto meshName = [&](long m) { return meshes == 1 ? std::string("Grid") : "Grid_" + std::to_string(m); };
     std::FILE* file = std::fopen(argv[2], "wb");
     if (!file) {
         std::perror(argv[2]);
@@ -251,14 +263,16 @@ int main(int argc, char** argv) {
         out.printf("*3DSMAX_ASCIIEXPORT\t200\n*COMMENT \"AsciiExport-Version  2,00 - generated\"\n");
         out.printf("*SCENE {\n\t*SCENE_FILENAME \"grid.max\"\n\t*SCENE_FIRSTFRAME 0\n\t*SCENE_LASTFRAME 100\n}\n");
         writeMaterials(out);
-        writeMesh(out, Grid{side, side});
+        for (long m = 0; m < meshes; ++m) writeMesh(out, Grid{side, side}, meshName(m), static_cast<double>(m) * (side + 1));
     }
     if (std::fclose(file) != 0) return 1;
     if (argc > 3) {
         std::FILE* script = std::fopen(argv[3], "wb");
         if (!script) return 1;
-        std::fprintf(script, "LODS 1\r\nLOD0 %s\t0\r\n\r\nELEMENTS 1\r\n\r\nELEMENT MESH\r\nNAME Grid\r\nLOD0 Grid\r\n"
-                             "PARENT NONE\r\n", argv[2]);
+        std::fprintf(script, "LODS 1\r\nLOD0 %s\t0\r\n\r\nELEMENTS %ld\r\n", argv[2], meshes);
+        for (long m = 0; m < meshes; ++m)
+            std::fprintf(script, "\r\nELEMENT MESH\r\nNAME %s\r\nLOD0 %s\r\nPARENT NONE\r\n", meshName(m).c_str(),
+                         meshName(m).c_str());
         if (std::fclose(script) != 0) return 1;
     }
     return 0;

@@ -89,8 +89,11 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     ModelDefinition definition;
     sceneread::TextParser script = sceneread::TextParser::openFile(scriptName);
     // A lenient read goes back in a block, so it holds each export whole.
-    loadModelScript(definition, script, scriptName,
-                    options.lenient ? sceneread::TextParser::readFile : sceneread::TextParser::openFile, out, options);
+    // With more than one thread a large export is read ahead while it is parsed.
+    const sceneread::TextOpener opener = options.lenient ? sceneread::TextParser::readFile
+                                         : threads > 1   ? sceneread::TextParser::openFileReadingAhead
+                                                         : sceneread::TextParser::openFile;
+    loadModelScript(definition, script, scriptName, opener, out, options);
     for (size_t lod = 0; lod < definition.sceneFiles.size(); ++lod) {
         const std::string& aseName = definition.sceneFiles[lod];
         const bool overOutput = common::sameFile(aseName, outputName);

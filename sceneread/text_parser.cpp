@@ -152,6 +152,14 @@ TextParser TextParser::openFile(const std::string& fileName) {
     return parser;
 }
 
+TextParser TextParser::openFileReadingAhead(const std::string& fileName) {
+    TextParser parser = openFile(fileName);
+    // Below a few windows a second thread costs more than it saves.
+    if (parser.window_ != nullptr && parser.fileSize_ > 4 * kWindowBytes)
+        parser.ahead_ = std::make_unique<common::ReadAhead>(std::move(parser.file_));
+    return parser;
+}
+
 std::uint64_t TextParser::remainingBytes() const {
     const std::uint64_t at = consumed_ + begin_;
     return at < fileSize_ ? fileSize_ - at : 0;
@@ -164,7 +172,8 @@ void TextParser::fill(size_t bytes) {
     end_ -= begin_;
     begin_ = 0;
     while (end_ < bytes && !atEnd_) {
-        const long got = file_.read(window_.get() + end_, windowBytes_ - end_);
+        const long got = ahead_ ? ahead_->read(window_.get() + end_, windowBytes_ - end_)
+                                : file_.read(window_.get() + end_, windowBytes_ - end_);
         if (got < 0) reportError(-1, "Can't read %s!", fileName_.c_str());
         if (got == 0) atEnd_ = true;
         end_ += static_cast<size_t>(got);

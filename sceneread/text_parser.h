@@ -15,6 +15,7 @@
 
 #include "common/ascii.h"
 #include "common/file_loader.h"
+#include "common/read_ahead.h"
 
 namespace sceneread {
 
@@ -58,6 +59,9 @@ public:
     // device, or an empty file is not loaded. A UTF-16 file reads as its
     // Windows-1252 text (common::loadTextFile).
     static TextParser openFile(const std::string& fileName);
+    // As openFile, but a large file is read ahead on a second thread while
+    // this one parses (common/read_ahead.h): the same lines, sooner.
+    static TextParser openFileReadingAhead(const std::string& fileName);
     // The same, with the whole file read into memory first.
     static TextParser readFile(const std::string& fileName);
 
@@ -126,7 +130,8 @@ private:
 
     std::string fileName_;
     std::string head_;
-    common::InputFile file_;  // closed for text in memory
+    common::InputFile file_;  // closed for text in memory, and when read ahead
+    std::unique_ptr<common::ReadAhead> ahead_;
     std::uint64_t fileSize_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of data_[0]
     std::unique_ptr<char[]> window_;  // never zero-filled: only read bytes are used

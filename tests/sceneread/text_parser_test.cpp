@@ -32,13 +32,18 @@ std::vector<Line> allLines(const std::string& bytes, bool quotesAsBlanks = false
 }
 
 TEST(ReadLine, StreamsAFileAsItReadsTheSameTextInMemory) {
-    // Longer than the streaming window, with line ends split across its edges.
+    // Longer than the streaming window and than a read-ahead file must be,
+    // with line ends split across its edges.
     std::string text;
-    for (int i = 0; text.size() < (3u << 20); ++i)
+    for (int i = 0; text.size() < (5u << 20); ++i)
         text += std::string(static_cast<size_t>(i % 4000), 'a' + static_cast<char>(i % 26)) + (i % 3 ? "\r\n" : "\n");
     testsupport::TempDir dir;
-    TextParser file = TextParser::openFile(dir.write("f.txt", text));
-    EXPECT_EQ(linesOf(file, false), allLines(text));
+    const std::string name = dir.write("f.txt", text);
+    TextParser file = TextParser::openFile(name);
+    TextParser ahead = TextParser::openFileReadingAhead(name);
+    const std::vector<Line> expected = allLines(text);
+    EXPECT_EQ(linesOf(file, false), expected);
+    EXPECT_EQ(linesOf(ahead, false), expected);
 }
 
 TEST(ReadLine, CountsCrLfCrLfAndLfLfAsOneLineEndButCrCrAsTwo) {

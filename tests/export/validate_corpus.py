@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Every real export the converters take (../shared/corpus/ase, read in place)
 becomes a GLB that the Khronos validator passes with no errors and no
-warnings: the model DKS2VKM makes through SCENE2DKS's script, with the brushes
+warnings, and a PNG preview: the model DKS2VKM makes through SCENE2DKS's script, with the brushes
 SCENE2HXM makes of the same file, and those brushes alone. Strict reading
 first, --lenient where strict refuses the file. Skips (77) without the corpus
 or without node and npm.
@@ -46,13 +46,16 @@ def main():
             exports = []
             if model:
                 collision = ["--collision", stem + ".hxm"] if brushes else []
-                exports.append([vkminfo, "--gltf", stem + ".glb", stem + ".vkm", *collision])
+                exports.append([vkminfo, "--gltf", stem + ".glb", "--png", stem + ".png", stem + ".vkm", *collision])
             if brushes:
-                exports.append([hxminfo, "--gltf", stem + "_brushes.glb", stem + ".hxm"])
+                exports.append([hxminfo, "--gltf", stem + "_brushes.glb", "--png", stem + "_brushes.png", stem + ".hxm"])
             for command in exports:
                 run = subprocess.run(command, cwd=folder, capture_output=True, text=True, timeout=120)
+                png = os.path.join(folder, command[4])
                 if run.returncode != 0:
                     failures.append(f"{' '.join(command)} failed ({run.returncode}): {run.stderr}")
+                elif open(png, "rb").read(8) != b"\x89PNG\r\n\x1a\n":
+                    failures.append(f"{png} is no PNG file")
                 else:
                     glbs.append(os.path.join(folder, command[2]))
         print(f"{len(glbs)} GLB files from the corpus")

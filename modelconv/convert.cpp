@@ -14,6 +14,7 @@
 #include "modelconv/name_index.h"
 #include "modelconv/script_checks.h"
 #include "common/input_error.h"
+#include "common/printed_text.h"
 
 namespace modelconv {
 
@@ -182,33 +183,6 @@ void setExtentFromLodZero(MeshElement& mesh, const std::vector<Vec3f>& positions
     mesh.bounds = mesh.lods[0].bounds;
 }
 
-// Text printed into memory, for work done on another thread whose console
-// text must appear in the one-thread order.
-class PrintedText {
-public:
-    PrintedText() : file_(::open_memstream(&data_, &size_)) {
-        if (file_ == nullptr) throw std::bad_alloc();
-    }
-    ~PrintedText() {
-        if (file_ != nullptr) std::fclose(file_);
-        std::free(data_);
-    }
-    PrintedText(const PrintedText&) = delete;
-    PrintedText& operator=(const PrintedText&) = delete;
-
-    std::FILE* file() const { return file_; }
-    std::string take() {
-        std::fclose(file_);
-        file_ = nullptr;
-        return std::string(data_, size_);
-    }
-
-private:
-    char* data_ = nullptr;
-    size_t size_ = 0;
-    std::FILE* file_;
-};
-
 // One mesh of one LOD: the conversions are independent once the elements
 // are placed, so they run on any thread; what each prints is kept.
 struct MeshJob {
@@ -242,7 +216,7 @@ void release(MeshJob& job) {
 
 void runJob(MeshJob& job, MeshWorkspace& workspace) {
     try {
-        PrintedText text;
+        common::PrintedText text;
         positionsInFrame(job.object->vertices, *job.frame, workspace.positions);
         job.mesh->lods[static_cast<size_t>(job.lod)] =
             convertMeshLod(*job.object, workspace.positions, *job.group, job.firstMaterial, text.file(), workspace);

@@ -57,6 +57,7 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
     const unsigned threads = takeThreads(arguments);
     sceneread::ReadOptions options;
     options.diagnostics = &diagnostics;
+    options.threads = threads;
     std::erase_if(arguments, [&](const char* argument) {
         const bool lenient = std::string_view(argument) == "--lenient";
         options.lenient |= lenient;

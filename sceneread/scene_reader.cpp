@@ -1,11 +1,19 @@
 #include "sceneread/scene_reader.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <exception>
+#include <iterator>
+#include <limits>
+#include <mutex>
+#include <thread>
 
 #include "common/ase_signature.h"
 #include "common/c_number.h"
 #include "common/input_error.h"
+#include "common/printed_text.h"
 #include "sceneread/text_parser.h"
 
 namespace sceneread {
@@ -35,6 +43,13 @@ const SceneLight* findLight(const Scene& scene, std::string_view name) { return 
 
 namespace {
 
+// Where the object pass may be split between threads: a line that begins
+// with this, right after a line feed. Each piece of the file from one such
+// line to the next reads the same on its own as in the whole, unless a lookup
+// runs past its end (an overrun) or it fails; then the one-thread read takes
+// over from there.
+constexpr std::string_view kPieceStart = "*GEOMOBJECT";
+
 class AseReader {
 public:
     AseReader(Scene& scene, TextParser& parser, std::FILE* out, const ReadOptions& options, const std::string& fileName)
@@ -45,6 +60,9 @@ public:
 
     void readMaterialList();
     void readObjects();
+    // The object pass up to the end, or (`stopAtPiece`) up to a line after
+    // the first that starts a piece (see kPieceStart).
+    void readObjectLines(bool stopAtPiece);
     void readObject(ObjectKind kind);
 
 private:
@@ -238,7 +256,14 @@ std::int32_t AseReader::readMaterial(std::string materialName) {
 
 void AseReader::readObjects() {
     std::fputs("Loading objects...\n", out_);
-    while (parser_.readLine() == 0) {
+    readObjectLines(false);
+    std::fputs("Seems that we've reached the end of file...\n", out_);
+}
+
+void AseReader::readObjectLines(bool stopAtPiece) {
+    for (bool first = true;; first = false) {
+        if (stopAtPiece && !first && parser_.nextLineStartsWith(kPieceStart)) return;
+        if (parser_.readLine() != 0) return;
         const std::string_view line = parser_.currentLine();
         ObjectKind kind = ObjectKind::None;
         if (keywordPosition(line, "*GEOMOBJECT") >= 0) kind = ObjectKind::Geometry;
@@ -263,7 +288,6 @@ void AseReader::readObjects() {
             scene_.overruns.push_back(std::move(overrun));
         }
     }
-    std::fputs("Seems that we've reached the end of file...\n", out_);
 }
 
 void AseReader::readObject(ObjectKind kind) {
@@ -531,6 +555,118 @@ void AseReader::giveDefaultMaterials() {
     }
 }
 
+namespace {
+
+// One piece of the object pass, read on its own: lines counted from its
+// start, console text kept.
+struct Piece {
+    std::uint64_t start = 0, end = 0;
+    long lines = 0;
+    bool usable = false;
+    std::string printed;
+    Scene scene;
+};
+
+Piece readPiece(const TextParser& whole, std::uint64_t start, const ReadOptions& options, const std::string& fileName) {
+    Piece piece;
+    piece.start = start;
+    try {
+        TextParser parser = whole.openAt(start);
+        common::PrintedText text;
+        AseReader reader(piece.scene, parser, text.file(), options, fileName);
+        reader.readObjectLines(true);
+        piece.end = parser.position();
+        piece.lines = parser.lineNumber();
+        piece.printed = text.take();
+        piece.usable = piece.scene.overruns.empty();
+    } catch (const common::InputError&) {
+        // The one-thread read meets the same problem and reports it.
+    }
+    return piece;
+}
+
+template <typename Node>
+void appendShifted(std::vector<Node>& into, std::vector<Node>& from, long lines) {
+    for (Node& node : from)
+        if (node.line >= 0) node.line += lines;
+    into.insert(into.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+}
+
+// The object pass over the rest of `parser`'s text on several threads. The
+// text is cut into segments; a thread takes the next segment and reads each
+// piece that starts in it, whole. The pieces are then taken in order while
+// each starts where the last ended and read cleanly; from the first that
+// does not, `rest` reads on alone, as the one-thread pass would.
+void readObjectsInParallel(Scene& scene, TextParser& parser, std::FILE* out, const ReadOptions& options,
+                           const std::string& fileName, std::optional<TextParser>& rest) {
+    const std::uint64_t begin = parser.position();
+    const std::uint64_t end = begin + parser.remainingBytes();
+    const std::uint64_t segment = std::max<std::uint64_t>(options.segmentBytes, 1);
+    const auto segments = static_cast<size_t>((end - begin + segment - 1) / segment);
+    std::vector<std::vector<Piece>> pieces(segments);
+    std::atomic<size_t> next{0};
+    // Pieces past one that cannot be used are never used.
+    std::atomic<std::uint64_t> unusableFrom{std::numeric_limits<std::uint64_t>::max()};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    auto work = [&] {
+        try {
+            for (size_t i = next++; i < segments; i = next++) {
+                const std::uint64_t from = begin + i * segment, to = std::min(end, from + segment);
+                if (from >= unusableFrom) continue;
+                std::optional<std::uint64_t> start = i == 0 ? begin : parser.findLineStarting(kPieceStart, from, to);
+                while (start && *start < to && *start < unusableFrom) {
+                    Piece& piece = pieces[i].emplace_back(readPiece(parser, *start, options, fileName));
+                    if (!piece.usable) {
+                        std::uint64_t seen = unusableFrom.load();
+                        while (piece.start < seen && !unusableFrom.compare_exchange_weak(seen, piece.start)) {
+                        }
+                        break;
+                    }
+                    start = piece.end < end ? std::optional(piece.end) : std::nullopt;
+                }
+            }
+        } catch (const common::InputError&) {
+            // A segment that could not be searched leaves a gap: read alone.
+        } catch (...) {
+            std::lock_guard lock(failureMutex);
+            if (!failure) failure = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (unsigned i = 1; i < options.threads && i < segments; ++i) helpers.emplace_back(work);
+        work();
+    }
+    if (failure) std::rethrow_exception(failure);
+
+    std::uint64_t at = begin;
+    long lines = parser.lineNumber();
+    size_t used = 0;
+    bool joined = true;
+    for (std::vector<Piece>& found : pieces)
+        for (Piece& piece : found) {
+            joined = joined && piece.start == at && piece.usable;
+            if (!joined) break;
+            ++used;
+            std::fwrite(piece.printed.data(), 1, piece.printed.size(), out);
+            appendShifted(scene.geometryObjects, piece.scene.geometryObjects, lines);
+            appendShifted(scene.cameras, piece.scene.cameras, lines);
+            appendShifted(scene.lights, piece.scene.lights, lines);
+            appendShifted(scene.helpers, piece.scene.helpers, lines);
+            lines += piece.lines;
+            at = piece.end;
+        }
+    parser.setLineNumber(lines);
+    if (options.piecesUsed != nullptr) *options.piecesUsed = used;
+    if (at >= end) return;
+    rest.emplace(parser.openAt(at));
+    rest->setLineNumber(lines);
+    AseReader(scene, *rest, out, options, fileName).readObjectLines(false);
+}
+
+}  // namespace
+
 void loadScene(Scene& scene, const std::string& fileName, std::FILE* out) {
     TextParser parser = TextParser::openFile(fileName);
     loadScene(scene, parser, fileName, out);
@@ -546,15 +682,23 @@ void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, st
     parser.setQuotesAsBlanks(true);
     std::fprintf(out, "Loading ASE %s...\n", fileName.c_str());
     AseReader reader(scene, parser, out, options, fileName);
+    std::optional<TextParser> rest;
     try {
         reader.readMaterialList();
-        reader.readObjects();
+        if (options.threads > 1 && !options.lenient && parser.hasRanges() &&
+            parser.remainingBytes() > options.segmentBytes) {
+            std::fputs("Loading objects...\n", out);
+            readObjectsInParallel(scene, parser, out, options, fileName, rest);
+            std::fputs("Seems that we've reached the end of file...\n", out);
+        } else {
+            reader.readObjects();
+        }
         if (options.lenient) reader.giveDefaultMaterials();
     } catch (common::InputError& error) {
         if (error.file.empty()) error.file = fileName;
         // An error without a line happened at the end of the file, where the
         // lookup that failed gave up.
-        if (error.line < 0) error.diagnosticLine = parser.lineNumber();
+        if (error.line < 0) error.diagnosticLine = (rest ? *rest : parser).lineNumber();
         if (std::string(error.what()).starts_with("Crap! Missing"))
             if (const auto reason = common::notAseReason(parser.head()))
                 error.notes.push_back({fileName + " does not look like an ASE export: " + *reason});

@@ -2,6 +2,7 @@
 // throws common::InputError with the tool's message.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -17,6 +18,15 @@ struct ReadOptions {
     // of the mesh's own, appended after the file's), each said as a warning.
     bool lenient = false;
     common::Diagnostics* diagnostics = &common::noDiagnostics();
+    // Threads that read the objects of a large export at once (strict reading
+    // of a parser with ranges only): the scene, console text and errors are
+    // those of one thread.
+    unsigned threads = 1;
+    // The stretch of the export a thread takes at a time.
+    std::uint64_t segmentBytes = std::uint64_t{8} << 20;
+    // When set, receives how many pieces of the object pass were read apart
+    // and used (0 when one thread read it all).
+    size_t* piecesUsed = nullptr;
 };
 
 void loadScene(Scene& scene, const std::string& fileName, std::FILE* out);

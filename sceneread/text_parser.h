@@ -87,6 +87,28 @@ public:
     // k bytes cannot exceed remainingBytes() / k.
     std::uint64_t remainingBytes() const;
 
+    // Ranges, for reading one text on several threads. Offsets count bytes
+    // from the start of the text.
+    // Where the next line starts.
+    std::uint64_t position() const { return consumed_ + begin_; }
+    // Makes the next line count as line n + 1.
+    void setLineNumber(long n) { lineNumber_ = n; }
+    // True when the next line's bytes start with `prefix` (before readLine
+    // turns any of them into blanks).
+    bool nextLineStartsWith(std::string_view prefix);
+    // Whether openAt can work: text in memory, or a file opened to be read
+    // ahead, which keeps a descriptor for ranges.
+    bool hasRanges() const { return loaded_ && (window_ == nullptr || source_.ok()); }
+    // Another parser over this text from `offset` (a line start) to its end,
+    // with lines counted from 0 and this parser's settings; independent of
+    // this one, so each thread may have its own. Needs hasRanges().
+    TextParser openAt(std::uint64_t offset) const;
+    // The first offset in [from, to) that starts a line whose bytes begin
+    // with `prefix` and follows a line feed. Safe to call from several
+    // threads at once. Needs hasRanges() and from > 0.
+    std::optional<std::uint64_t> findLineStarting(std::string_view prefix, std::uint64_t from,
+                                                  std::uint64_t to) const;
+
     // The lookups: each returns a view into currentLine(), valid until the next
     // call on this parser, or nullopt once the data is exhausted.
     // restAfter of the next line that holds the keyword.
@@ -131,6 +153,9 @@ private:
     std::string fileName_;
     std::string head_;
     common::InputFile file_;  // closed for text in memory, and when read ahead
+    common::InputFile source_;  // the same file, kept for ranges
+    bool ranged_ = false;       // file_ is read with readAt from fileOffset_
+    std::uint64_t fileOffset_ = 0;
     std::unique_ptr<common::ReadAhead> ahead_;
     std::uint64_t fileSize_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of data_[0]

@@ -575,6 +575,7 @@ Piece readPiece(const TextParser& whole, std::uint64_t start, const ReadOptions&
         common::PrintedText text;
         AseReader reader(piece.scene, parser, text.file(), options, fileName);
         reader.readObjectLines(true);
+        parser.releaseRead();
         piece.end = parser.position();
         piece.lines = parser.lineNumber();
         piece.printed = text.take();
@@ -694,7 +695,14 @@ void loadScene(Scene& scene, TextParser& parser, const std::string& fileName, st
             reader.readObjects();
         }
         if (options.lenient) reader.giveDefaultMaterials();
+        if (parser.sourceChanged()) reportError(-1, "Can't read %s!", fileName.c_str());
     } catch (common::InputError& error) {
+        // What was read of a file that shrank meanwhile means nothing.
+        if (parser.sourceChanged()) {
+            common::InputError changed("Can't read " + fileName + "!");
+            changed.file = fileName;
+            throw changed;
+        }
         if (error.file.empty()) error.file = fileName;
         // An error without a line happened at the end of the file, where the
         // lookup that failed gave up.

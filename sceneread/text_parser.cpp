@@ -155,11 +155,24 @@ TextParser TextParser::openFile(const std::string& fileName) {
 TextParser TextParser::openFileReadingAhead(const std::string& fileName) {
     TextParser parser = openFile(fileName);
     // Below a few windows a second thread costs more than it saves.
+    if (parser.window_ != nullptr && parser.fileSize_ > 4 * kWindowBytes)
+        if (auto mapping = common::MappedFile::map(parser.file_)) {
+            TextParser mapped = overText(mapping->bytes());
+            mapped.fileName_ = fileName;
+            mapped.mapping_ = std::move(mapping);
+            return mapped;
+        }
     if (parser.window_ != nullptr && parser.fileSize_ > 4 * kWindowBytes) {
         parser.source_ = parser.file_.duplicate();
         parser.ahead_ = std::make_unique<common::ReadAhead>(std::move(parser.file_));
     }
     return parser;
+}
+
+void TextParser::releaseRead() {
+    if (mapping_ == nullptr || begin_ <= released_) return;
+    mapping_->release(consumed_ + released_, begin_ - released_);
+    released_ = begin_;
 }
 
 bool TextParser::nextLineStartsWith(std::string_view prefix) {
@@ -186,6 +199,7 @@ TextParser TextParser::openAt(std::uint64_t offset) const {
         parser.data_ = parser.window_.get();
     }
     parser.fileName_ = fileName_;
+    parser.mapping_ = mapping_;
     parser.head_ = head_;
     parser.fileSize_ = fileSize_;
     parser.consumed_ = offset;
@@ -233,10 +247,12 @@ std::optional<std::uint64_t> TextParser::findLineStarting(std::string_view prefi
             const void* hit = ::memmem(bytes.data(), searchable, needle.data(), needle.size());
             if (hit != nullptr) {
                 const auto i = static_cast<size_t>(static_cast<const char*>(hit) - bytes.data());
+                if (mapping_ != nullptr) mapping_->release(first, i);
                 if (first + i + 1 < to) return first + i + 1;
                 return std::nullopt;
             }
         }
+        if (mapping_ != nullptr) mapping_->release(first, checked);
         if (bytes.size() < want || checked == 0) break;
         at = first + checked;
     }
@@ -328,6 +344,8 @@ int TextParser::readLine() {
         if (next < end_ && data_[next] == '\n') ++next;  // CR LF, LF LF: one line end
     }
     begin_ = next;
+    // A mapped file's pages go back a few at a time, not line by line.
+    if (mapping_ != nullptr && begin_ >= released_ + kWindowBytes) releaseRead();
 
     const void* nul = std::memchr(start, '\0', length);
     if (nul) length = static_cast<size_t>(static_cast<const char*>(nul) - start);

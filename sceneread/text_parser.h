@@ -15,6 +15,7 @@
 
 #include "common/ascii.h"
 #include "common/file_loader.h"
+#include "common/mapped_file.h"
 #include "common/read_ahead.h"
 
 namespace sceneread {
@@ -59,8 +60,9 @@ public:
     // device, or an empty file is not loaded. A UTF-16 file reads as its
     // Windows-1252 text (common::loadTextFile).
     static TextParser openFile(const std::string& fileName);
-    // As openFile, but a large file is read ahead on a second thread while
-    // this one parses (common/read_ahead.h): the same lines, sooner.
+    // As openFile, but a large file is mapped (common/mapped_file.h), or,
+    // where it cannot be, read ahead on a second thread while this one
+    // parses (common/read_ahead.h): the same lines, sooner.
     static TextParser openFileReadingAhead(const std::string& fileName);
     // The same, with the whole file read into memory first.
     static TextParser readFile(const std::string& fileName);
@@ -108,6 +110,12 @@ public:
     // threads at once. Needs hasRanges() and from > 0.
     std::optional<std::uint64_t> findLineStarting(std::string_view prefix, std::uint64_t from,
                                                   std::uint64_t to) const;
+    // A mapped file gives back the memory of the lines read so far (it does
+    // so by itself now and then).
+    void releaseRead();
+    // True when the file shrank while it was read: what was read of it is
+    // wrong, and the read must fail.
+    bool sourceChanged() const { return mapping_ != nullptr && mapping_->changed(); }
 
     // The lookups: each returns a view into currentLine(), valid until the next
     // call on this parser, or nullopt once the data is exhausted.
@@ -155,6 +163,8 @@ private:
     common::InputFile file_;  // closed for text in memory, and when read ahead
     common::InputFile source_;  // the same file, kept for ranges
     bool ranged_ = false;       // file_ is read with readAt from fileOffset_
+    std::shared_ptr<common::MappedFile> mapping_;  // the text in memory, when mapped
+    size_t released_ = 0;                          // data_ up to here was given back
     std::uint64_t fileOffset_ = 0;
     std::unique_ptr<common::ReadAhead> ahead_;
     std::uint64_t fileSize_ = 0;

@@ -185,6 +185,15 @@ TEST(ParallelRead, ReadsAFileInPiecesAsOneThreadDoes) {
     EXPECT_GT(pieces, 10u);
 }
 
+TEST(ParallelRead, FailsAsForAReadErrorWhenTheFileShrinksMeanwhile) {
+    testsupport::TempDir dir;
+    std::vector<std::string> objects = meshes(3000);
+    const std::string file = dir.write("shrinking.ase", scene(objects) + std::string(3 << 20, ' ') + "\n");
+    TextParser parser = TextParser::openFileReadingAhead(file);
+    std::filesystem::resize_file(file, 1 << 20);
+    EXPECT_EQ("Can't read s.ase! line -1 at -1 in ", read(std::move(parser), 2, 64 << 10).error);
+}
+
 TEST(ParallelRead, ReadsTheCorpusAsOneThreadDoes) {
     const std::filesystem::path corpus = PIPELINE_CORPUS_DIR;
     if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;

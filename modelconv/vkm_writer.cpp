@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/atomic_file.h"
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <string>
@@ -162,15 +163,27 @@ void writeLod(PieceWriter& w, const MeshLod& lod, const std::string& owner) {
     if (!lod.vertices.empty()) {
         const std::uint64_t vertices = w.size();
         w.chunk(1, static_cast<std::uint32_t>(36 * lod.vertices.size()));
-        for (const ModelVertex& v : lod.vertices) {
-            // Position, normal, colour (r, g, b, 0), u, v.
-            const std::array<std::uint32_t, 9> record = {
-                std::bit_cast<std::uint32_t>(v.position.x), std::bit_cast<std::uint32_t>(v.position.y),
-                std::bit_cast<std::uint32_t>(v.position.z), std::bit_cast<std::uint32_t>(v.normal.x),
-                std::bit_cast<std::uint32_t>(v.normal.y),   std::bit_cast<std::uint32_t>(v.normal.z),
-                std::uint32_t{v.colour.r} | std::uint32_t{v.colour.g} << 8 | std::uint32_t{v.colour.b} << 16,
-                std::bit_cast<std::uint32_t>(v.u),          std::bit_cast<std::uint32_t>(v.v)};
-            w.words(record.data(), record.size());
+        // Records are gathered a few hundred at a time: appended one by one,
+        // the bookkeeping of each append would cost more than the copy.
+        constexpr size_t kBatch = 256;
+        std::array<std::uint32_t, 9 * kBatch> batch;
+        for (size_t first = 0; first < lod.vertices.size(); first += kBatch) {
+            const size_t count = std::min(kBatch, lod.vertices.size() - first);
+            for (size_t i = 0; i < count; ++i) {
+                const ModelVertex& v = lod.vertices[first + i];
+                // Position, normal, colour (r, g, b, 0), u, v.
+                std::uint32_t* record = batch.data() + 9 * i;
+                record[0] = std::bit_cast<std::uint32_t>(v.position.x);
+                record[1] = std::bit_cast<std::uint32_t>(v.position.y);
+                record[2] = std::bit_cast<std::uint32_t>(v.position.z);
+                record[3] = std::bit_cast<std::uint32_t>(v.normal.x);
+                record[4] = std::bit_cast<std::uint32_t>(v.normal.y);
+                record[5] = std::bit_cast<std::uint32_t>(v.normal.z);
+                record[6] = std::uint32_t{v.colour.r} | std::uint32_t{v.colour.g} << 8 | std::uint32_t{v.colour.b} << 16;
+                record[7] = std::bit_cast<std::uint32_t>(v.u);
+                record[8] = std::bit_cast<std::uint32_t>(v.v);
+            }
+            w.words(batch.data(), 9 * count);
         }
         checkChunk(w, vertices, 36 * std::uint64_t{lod.vertices.size()});
     }

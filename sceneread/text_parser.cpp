@@ -34,6 +34,30 @@ const char* findLineEnd(const char* p, const char* end) {
     return p;
 }
 
+// The first line feed in [p, end) followed by `prefix` inside it. The
+// prefix's first byte right after a line feed is rare in an export (its lines
+// are indented), so the pairs are found sixteen bytes at a time.
+const char* findLineFeedBefore(const char* p, const char* end, std::string_view prefix) {
+    const auto matchesAt = [&](const char* at) {
+        return static_cast<size_t>(end - at) > prefix.size() && std::memcmp(at + 1, prefix.data(), prefix.size()) == 0;
+    };
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i next = _mm_set1_epi8(prefix[0]);
+    for (; end - p >= 17; p += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, lf), _mm_cmpeq_epi8(after, next))));
+        for (; mask != 0; mask &= mask - 1)
+            if (const char* at = p + __builtin_ctz(mask); matchesAt(at)) return at;
+    }
+#endif
+    for (; p != end; ++p)
+        if (*p == '\n' && matchesAt(p)) return p;
+    return nullptr;
+}
+
 size_t skipBlanks(std::string_view line, size_t from) {
     while (from < line.size() && line[from] == ' ') ++from;
     return from;
@@ -241,12 +265,10 @@ std::optional<std::uint64_t> TextParser::findLineStarting(std::string_view prefi
         const size_t checked = std::min<size_t>(bytes.size() > prefix.size() ? bytes.size() - prefix.size() : 0,
                                                 static_cast<size_t>(to - first));
         if (checked != 0) {
-            std::string needle(1, '\n');
-            needle.append(prefix);
-            const size_t searchable = std::min(bytes.size(), checked + needle.size());
-            const void* hit = ::memmem(bytes.data(), searchable, needle.data(), needle.size());
+            const size_t searchable = std::min(bytes.size(), checked + 1 + prefix.size());
+            const char* hit = findLineFeedBefore(bytes.data(), bytes.data() + searchable, prefix);
             if (hit != nullptr) {
-                const auto i = static_cast<size_t>(static_cast<const char*>(hit) - bytes.data());
+                const auto i = static_cast<size_t>(hit - bytes.data());
                 if (mapping_ != nullptr) mapping_->release(first, i);
                 if (first + i + 1 < to) return first + i + 1;
                 return std::nullopt;

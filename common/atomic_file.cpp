@@ -8,10 +8,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <fcntl.h>
+#include <mutex>
 #include <optional>
 #include <pthread.h>
+#include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -253,11 +259,87 @@ private:
 
 }  // namespace
 
+// Pieces made on one thread and taken on another, a few at most in between.
+class PieceQueue {
+public:
+    void put(std::string_view piece) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return ready_.size() < kDepth || closed_; });
+        if (closed_) return;
+        std::string copy;
+        if (!spare_.empty()) {
+            copy = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        copy.assign(piece);
+        ready_.push_back(std::move(copy));
+        changed_.notify_all();
+    }
+    // Waits for the next piece; false once the maker is done and none is left.
+    bool take(std::string& piece) {
+        std::unique_lock lock(mutex_);
+        if (!piece.empty()) spare_.push_back(std::move(piece));
+        changed_.wait(lock, [&] { return !ready_.empty() || finished_; });
+        if (ready_.empty()) return false;
+        piece = std::move(ready_.front());
+        ready_.pop_front();
+        changed_.notify_all();
+        return true;
+    }
+    void finish() {
+        std::lock_guard lock(mutex_);
+        finished_ = true;
+        changed_.notify_all();
+    }
+    // The taker stops early: the maker's puts return at once.
+    void close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    static constexpr std::size_t kDepth = 3;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::string> ready_;
+    std::vector<std::string> spare_;
+    bool finished_ = false, closed_ = false;
+};
+
 std::string replaceFile(const std::string& target, std::uint64_t size,
                         const std::function<void(const PieceSink& sink)>& produce) {
     std::signal(SIGXFSZ, SIG_IGN);
     StreamedReplacement replacement(target, size);
-    produce([&](std::string_view piece) { replacement.add(piece); });
+    if (size < 4 * kPieceBytes) {
+        produce([&](std::string_view piece) { replacement.add(piece); });
+        return replacement.finish();
+    }
+    // Making a piece takes about as long as comparing or writing it: a second
+    // thread makes the next while this one (which also owns the temporary
+    // file and its signal handling) takes the last.
+    PieceQueue queue;
+    std::exception_ptr failure;
+    std::thread maker([&] {
+        // The signals that remove the temporary file go to the thread that owns it.
+        const sigset_t signals = cleanupSignalSet();
+        ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        try {
+            produce([&](std::string_view piece) { queue.put(piece); });
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        queue.finish();
+    });
+    try {
+        for (std::string piece; queue.take(piece);) replacement.add(piece);
+    } catch (...) {
+        queue.close();
+        maker.join();
+        throw;
+    }
+    maker.join();
+    if (failure) std::rethrow_exception(failure);
     return replacement.finish();
 }
 

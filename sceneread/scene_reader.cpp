@@ -575,7 +575,6 @@ Piece readPiece(const TextParser& whole, std::uint64_t start, const ReadOptions&
         common::PrintedText text;
         AseReader reader(piece.scene, parser, text.file(), options, fileName);
         reader.readObjectLines(true);
-        parser.releaseRead();
         piece.end = parser.position();
         piece.lines = parser.lineNumber();
         piece.printed = text.take();
@@ -611,6 +610,19 @@ void readObjectsInParallel(Scene& scene, TextParser& parser, std::FILE* out, con
     std::mutex failureMutex;
     std::exception_ptr failure;
     auto work = [&] {
+        // What this thread read goes back to the system a few megabytes at a time.
+        std::uint64_t readFrom = 0, readTo = 0;
+        auto release = [&](std::uint64_t from, std::uint64_t to, bool now) {
+            if (from != readTo) {
+                parser.release(readFrom, readTo);
+                readFrom = from;
+            }
+            readTo = to;
+            if (now || readTo - readFrom >= (std::uint64_t{8} << 20)) {
+                parser.release(readFrom, readTo);
+                readFrom = readTo;
+            }
+        };
         try {
             for (size_t i = next++; i < segments; i = next++) {
                 const std::uint64_t from = begin + i * segment, to = std::min(end, from + segment);
@@ -624,9 +636,11 @@ void readObjectsInParallel(Scene& scene, TextParser& parser, std::FILE* out, con
                         }
                         break;
                     }
+                    release(piece.start, piece.end, false);
                     start = piece.end < end ? std::optional(piece.end) : std::nullopt;
                 }
             }
+            release(readTo, readTo, true);
         } catch (const common::InputError&) {
             // A segment that could not be searched leaves a gap: read alone.
         } catch (...) {

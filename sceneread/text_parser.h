@@ -113,6 +113,10 @@ public:
     // A mapped file gives back the memory of the lines read so far (it does
     // so by itself now and then).
     void releaseRead();
+    // The same for the bytes [from, to) of the text, read by any parser.
+    void release(std::uint64_t from, std::uint64_t to) const {
+        if (mapping_ != nullptr && to > from) mapping_->release(from, to - from);
+    }
     // True when the file shrank while it was read: what was read of it is
     // wrong, and the read must fail.
     bool sourceChanged() const { return mapping_ != nullptr && mapping_->changed(); }

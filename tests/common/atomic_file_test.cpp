@@ -61,10 +61,14 @@ TEST_F(ReplaceFile, LeavesAFileHoldingTheSameBytesUntouchedAndReplacesAnyOther) 
         std::string existing, written;
         bool kept;
     } cases[] = {{"same", "same", true}, {"", "", true}, {std::string(3 << 20, 'y'), std::string(3 << 20, 'y'), true},
-                 {"samf", "same", false}, {"same", "same!", false}, {std::string(3 << 20, 'y') + "a", std::string(3 << 20, 'y') + "b", false}};
+                 {"samf", "same", false}, {"same", "same!", false}, {std::string(3 << 20, 'y') + "a", std::string(3 << 20, 'y') + "b", false},
+                 {std::string(5 << 20, 'z'), std::string(5 << 20, 'z'), true},
+                 {std::string(5 << 20, 'z') + "a", std::string(5 << 20, 'z') + "b", false}};
     // Whole, or streamed in pieces of 3 bytes or of a mebibyte and a byte.
     for (const size_t piece : {size_t{0}, size_t{3}, (size_t{1} << 20) + 1})
     for (const auto& c : cases) {
+        // Outputs over 4 MiB are made on a second thread: streamed in big pieces.
+        if (piece == 3 && c.written.size() > (size_t{4} << 20)) continue;
         SCOPED_TRACE(c.written.substr(0, 8) + " in pieces of " + std::to_string(piece));
         std::ofstream(target, std::ios::binary) << c.existing;
         fs::last_write_time(target, old);
@@ -90,6 +94,15 @@ TEST_F(ReplaceFile, LeavesNoTemporaryFileAndTheOldFileWhenTheStreamedBytesFailPa
     std::ofstream(target, std::ios::binary) << "old bytes";
     EXPECT_THROW(common::replaceFile(target.string(), 9, [](const common::PieceSink& sink) {
                      sink("new");
+                     throw std::runtime_error("failed");
+                 }),
+                 std::runtime_error);
+    EXPECT_EQ("old bytes", contents(target));
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+    // The same when the pieces are made on a second thread.
+    const std::string piece(1 << 20, 'n');
+    EXPECT_THROW(common::replaceFile(target.string(), 8 << 20, [&](const common::PieceSink& sink) {
+                     for (int i = 0; i < 3; ++i) sink(piece);
                      throw std::runtime_error("failed");
                  }),
                  std::runtime_error);

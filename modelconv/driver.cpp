@@ -74,7 +74,8 @@ int run(int argc, const char* const* argv, std::FILE* out, common::Diagnostics& 
         common::noteOptions(diagnostics, {"--output FILE (or -o FILE): the VKM file to write, instead of beside the script",
                                           "--depfile FILE: after a successful run, a Make-syntax list of the files read",
                                           "--lenient: defaults, each with a warning, for what an export leaves out",
-                                          "--threads N: meshes converted on N threads (default: one per core, at most 8)"});
+                                          "--threads N: large exports read and meshes converted on N threads "
+                                          "(default: one per core, at most 8)"});
         return 0;
     }
     const std::string scriptName = argv[1];

@@ -58,6 +58,8 @@ const char* findLineFeedBefore(const char* p, const char* end, std::string_view 
     return nullptr;
 }
 
+bool hasBlank(std::string_view keyword) { return keyword.find_first_of(" \t\"") != std::string_view::npos; }
+
 size_t skipBlanks(std::string_view line, size_t from) {
     while (from < line.size() && line[from] == ' ') ++from;
     return from;
@@ -383,12 +385,102 @@ int TextParser::readLine() {
     return 0;
 }
 
+#ifdef __SSE2__
+namespace {
+
+// Whole lines at the start of [p, p + size) holding neither `keyword` (its
+// first three bytes, in any letter case, stand for it) nor "OBJ", with the
+// line ends readLine sees: CR or LF, one LF after either belonging to it.
+struct Skipped {
+    size_t bytes = 0;
+    long lines = 0;
+    bool ranOut = false;  // stopped for want of data, not before a line
+};
+
+Skipped skippableLines(const char* p, size_t size, std::string_view keyword) {
+    Skipped skipped;
+    const char* const start = p;
+    const char* const end = p + size;
+    const char* lineStart = p;
+    const char* absorbed = p;  // line feeds before this belong to a line end
+    auto endLines = [&](const char* base, unsigned mask) {
+        for (; mask != 0; mask &= mask - 1) {
+            const char* at = base + __builtin_ctz(mask);
+            if (at < absorbed) continue;
+            if (static_cast<size_t>(at - lineStart) > kMaxLineBytes) return false;
+            ++skipped.lines;
+            lineStart = at + (at[1] == '\n' ? 2 : 1);
+            absorbed = lineStart;
+        }
+        return true;
+    };
+    const auto folded = [](char c, int bit) { return static_cast<char>(c ^ bit); };
+    auto letterCases = [&](char c) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        return std::pair{_mm_set1_epi8(c), _mm_set1_epi8(letter ? folded(c, 0x20) : c)};
+    };
+    const auto [k0, k0x] = letterCases(keyword[0]);
+    const auto [k1, k1x] = letterCases(keyword[1]);
+    const auto [k2, k2x] = letterCases(keyword[2]);
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    const __m128i o = _mm_set1_epi8('O'), b = _mm_set1_epi8('B'), j = _mm_set1_epi8('J');
+    // Each block is looked at with the two bytes after it.
+    for (; end - p >= 18; p += 16) {
+        const __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        const __m128i c2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+        const __m128i key = _mm_and_si128(
+            _mm_and_si128(_mm_or_si128(_mm_cmpeq_epi8(c0, k0), _mm_cmpeq_epi8(c0, k0x)),
+                          _mm_or_si128(_mm_cmpeq_epi8(c1, k1), _mm_cmpeq_epi8(c1, k1x))),
+            _mm_or_si128(_mm_cmpeq_epi8(c2, k2), _mm_cmpeq_epi8(c2, k2x)));
+        const __m128i object =
+            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(c0, o), _mm_cmpeq_epi8(c1, b)), _mm_cmpeq_epi8(c2, j));
+        const auto candidates = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(key, object)));
+        auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(c0, lf), _mm_cmpeq_epi8(c0, cr))));
+        if (candidates != 0) ends &= (1u << __builtin_ctz(candidates)) - 1;
+        if (!endLines(p, ends) || candidates != 0) break;
+        if (static_cast<size_t>(p + 16 - lineStart) > kMaxLineBytes) break;
+    }
+    skipped.ranOut = end - p < 18;
+    skipped.bytes = static_cast<size_t>(lineStart - start);
+    return skipped;
+}
+
+}  // namespace
+#endif
+
+void TextParser::skipLinesWithout(std::string_view keyword) {
+#ifdef __SSE2__
+    // Once a lookup has crossed into the next object, passLine collects the
+    // names it passes: every line counts.
+    if (!fastSkipping_ || !loaded_ || keyword.size() < 3 || hasBlank(keyword) || (watching_ && crossing_.line >= 0))
+        return;
+    fill(kMaxLineBytes + 2);
+    for (;;) {
+        const Skipped skipped = skippableLines(data_ + begin_, end_ - begin_, keyword);
+        begin_ += skipped.bytes;
+        lineNumber_ += skipped.lines;
+        if (mapping_ != nullptr && begin_ >= released_ + kReleaseBytes) releaseRead();
+        if (!skipped.ranOut || atEnd_ || (skipped.bytes == 0 && end_ - begin_ >= windowBytes_ / 2)) return;
+        // A streamed file: the rest of the window moves to its front, and more comes.
+        fill(windowBytes_);
+    }
+#else
+    (void)keyword;
+#endif
+}
+
 template <typename Match>
 std::optional<std::string_view> TextParser::lookup(std::string_view keyword, Match match) {
     const size_t startBegin = begin_;
     const long startLine = lineNumber_;
-    while (readLine() == 0 && passLine(keyword))
+    // The next line usually answers (a list's items); after one that does
+    // not, the lines that cannot are passed in bulk.
+    for (;;) {
+        if (readLine() != 0 || !passLine(keyword)) break;
         if (auto found = match(std::string_view(line_))) return found;
+        skipLinesWithout(keyword);
+    }
     // Stopping at the object's end, a lookup that finds nothing reads nothing.
     if (watching_ && stopAtNextObject_) {
         begin_ = startBegin;

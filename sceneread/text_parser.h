@@ -79,6 +79,10 @@ public:
     long lineNumber() const { return lineNumber_; }
     // When set, readLine turns double quotes into blanks (the ASE reader does).
     void setQuotesAsBlanks(bool on) { quotesAsBlanks_ = on; }
+    // On (the default), a lookup passes runs of lines that cannot answer it
+    // sixteen bytes at a time instead of reading each; off, every line is
+    // read. The results are the same (the tests compare the two).
+    void setFastSkipping(bool on) { fastSkipping_ = on; }
 
     // 0: a line is in currentLine(); 1: no data left; -1: nothing loaded.
     // Throws InputError for a line over kMaxLineBytes or a failing read.
@@ -159,6 +163,10 @@ private:
     bool passLine(std::string_view keyword);
     template <typename Match>
     std::optional<std::string_view> lookup(std::string_view keyword, Match match);
+    // Passes whole lines in which neither `keyword` (in any letter case) nor
+    // OBJECT occurs: no lookup for the keyword can stop at one, nor can one
+    // start an object. Stops before anything else readLine must see.
+    void skipLinesWithout(std::string_view keyword);
     // Makes at least `bytes` bytes available from begin_, unless the file ends.
     void fill(size_t bytes);
 
@@ -182,6 +190,7 @@ private:
     long lineNumber_ = 0;
     bool loaded_ = false;
     bool quotesAsBlanks_ = false;
+    bool fastSkipping_ = true;
     bool watching_ = false, stopAtNextObject_ = false;
     Crossing crossing_;
     std::string line_;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -159,6 +162,75 @@ TEST(FindValue, NeverLooksAtTheCurrentLineAgainAndStopsForGoodAtTheEnd) {
     EXPECT_FALSE(parser.findValue("LODS"));
     EXPECT_EQ(2, parser.lineNumber());
     EXPECT_FALSE(parser.findWord("LODS"));
+}
+
+}  // namespace
+
+namespace {
+
+// Every lookup answer, line number, crossing and error of a run of lookups.
+std::string lookups(TextParser parser, bool fast, unsigned seed) {
+    parser.setFastSkipping(fast);
+    parser.setQuotesAsBlanks(seed % 2 == 0);
+    const char* keywords[] = {"*MATERIAL_REF", "*MESH_VERTEX", "*NODE_NAME", "*MESH_NUMCVERTEX", "*TM_POS"};
+    std::string log;
+    std::mt19937 random(seed);
+    try {
+        parser.beginObject(false);
+        for (int i = 0; i < 400; ++i) {
+            const char* keyword = keywords[random() % std::size(keywords)];
+            std::optional<std::string_view> found;
+            switch (random() % 3) {
+                case 0: found = parser.findEntry(keyword); break;
+                case 1: found = parser.findValue(keyword); break;
+                default: found = parser.findWord(keyword); break;
+            }
+            log += std::string(found.value_or("-")) + " @" + std::to_string(parser.lineNumber()) + "\n";
+            if (!found) break;
+        }
+        if (auto crossing = parser.endObject()) {
+            log += "crossed " + std::to_string(crossing->line) + " " + crossing->keyword;
+            for (const auto& name : crossing->passedNames) log += " " + name.name + "@" + std::to_string(name.line);
+        }
+    } catch (const common::InputError& error) {
+        log += std::string(error.what()) + " @" + std::to_string(error.line);
+    }
+    return log;
+}
+
+// Lines an export might hold, and some it should not.
+std::string randomText(unsigned seed, size_t lines) {
+    const char* pieces[] = {"\t\t\t*MESH_VERTEXNORMAL 0\t0.0000\t0.0000\t1.0000", "\t\t*MESH_FACENORMAL 3 0 0 1",
+                            "\t*MATERIAL_REF 2", "*material_ref", "\t*Material_Ref 7 8", "x *MATERIAL_REF 3",
+                            "\t\"*MATERIAL_REF 4", "*GEOMOBJECT {", "\t*CAMERAOBJECT {", "*NODE_NAME \"Box\"",
+                            "\t\t\t*MESH_VERTEX 1 2 3 4", "*MESH_NUMCVERTEX 0", "  *TM_POS 1 2 3", "}", "",
+                            "*MAT\0_REF 5", "OBJ ECT", "*OBJECTS", "*tm_pos 9"};
+    const char* ends[] = {"\n", "\n", "\n", "\r\n", "\r", "\n\n", "\r\r", "\n\r"};
+    std::mt19937 random(seed);
+    std::string text;
+    for (size_t i = 0; i < lines; ++i) {
+        const size_t pick = random() % std::size(pieces);
+        text += pick == 15 ? std::string(pieces[pick], 10) : std::string(pieces[pick]);
+        if (random() % 500 == 0) text += std::string(4000 + random() % 200, 'w');
+        text += ends[random() % (seed % 3 == 0 ? 1 : std::size(ends))];
+    }
+    return text;
+}
+
+TEST(FastSkipping, GivesEveryLookupTheAnswerLineNumberCrossingAndErrorOfReadingEachLine) {
+    for (unsigned seed = 0; seed < 60; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const std::string text = randomText(seed, 3000);
+        EXPECT_EQ(lookups(TextParser::overText(text), false, seed), lookups(TextParser::overText(text), true, seed));
+    }
+    // A streamed file, whose window moves under the skipping.
+    testsupport::TempDir dir;
+    std::string text;
+    while (text.size() < (size_t{3} << 20)) text += randomText(99, 1000);
+    const std::string file = dir.write("big.ase", text + "\t*MATERIAL_REF 1\n");
+    const std::string slow = lookups(TextParser::openFile(file), false, 8);
+    EXPECT_EQ(slow, lookups(TextParser::openFile(file), true, 8));
+    EXPECT_EQ(slow, lookups(TextParser::openFileReadingAhead(file), true, 8));
 }
 
 }  // namespace

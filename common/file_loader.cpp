@@ -76,31 +76,6 @@ long InputFile::read(char* into, size_t count) {
     }
 }
 
-long InputFile::readAt(char* into, size_t count, std::uint64_t offset) {
-    for (;;) {
-        const ssize_t got = ::pread(fd_, into, count, static_cast<off_t>(offset));
-        if (got >= 0) return static_cast<long>(got);
-        if (errno == EINTR) continue;
-        error_ = errno;
-        failure_ = LoadFailure::ReadFailed;
-        return -1;
-    }
-}
-
-InputFile InputFile::duplicate() const {
-    InputFile copy;
-    copy.size_ = size_;
-    copy.failure_ = failure_;
-    copy.error_ = error_;
-    if (fd_ < 0) return copy;
-    copy.fd_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-    if (copy.fd_ < 0) {
-        copy.error_ = errno;
-        copy.failure_ = LoadFailure::CannotOpen;
-    }
-    return copy;
-}
-
 LoadedFile loadFile(const std::string& path, std::uint64_t maxBytes) {
     LoadedFile loaded;
     InputFile file(path, maxBytes);

@@ -48,12 +48,6 @@ public:
     // Returns the number read (0 at the end), or -1 with failure() set to
     // ReadFailed.
     long read(char* into, size_t count);
-    // The same at `offset`, leaving the current position alone: threads may
-    // share one file this way.
-    long readAt(char* into, size_t count, std::uint64_t offset);
-    // Another descriptor of the same open file (the same file even if its
-    // name now names another).
-    InputFile duplicate() const;
 
 private:
     int fd_ = -1;

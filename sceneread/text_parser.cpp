@@ -189,10 +189,8 @@ TextParser TextParser::openFileReadingAhead(const std::string& fileName) {
             mapped.mapping_ = std::move(mapping);
             return mapped;
         }
-    if (parser.window_ != nullptr && parser.fileSize_ > 4 * kWindowBytes) {
-        parser.source_ = parser.file_.duplicate();
+    if (parser.window_ != nullptr && parser.fileSize_ > 4 * kWindowBytes)
         parser.ahead_ = std::make_unique<common::ReadAhead>(std::move(parser.file_));
-    }
     return parser;
 }
 
@@ -211,20 +209,10 @@ bool TextParser::nextLineStartsWith(std::string_view prefix) {
 TextParser TextParser::openAt(std::uint64_t offset) const {
     assert(hasRanges() && offset >= consumed_);
     TextParser parser;
-    if (window_ == nullptr) {
-        const size_t at = static_cast<size_t>(std::min<std::uint64_t>(offset - consumed_, end_));
-        parser.data_ = data_ + at;
-        parser.end_ = end_ - at;
-        parser.atEnd_ = true;
-    } else {
-        parser.file_ = source_.duplicate();
-        if (!parser.file_.ok()) reportError(-1, "Can't read %s!", fileName_.c_str());
-        parser.ranged_ = true;
-        parser.fileOffset_ = offset;
-        parser.windowBytes_ = windowBytes_;
-        parser.window_ = std::make_unique_for_overwrite<char[]>(parser.windowBytes_);
-        parser.data_ = parser.window_.get();
-    }
+    const size_t at = static_cast<size_t>(std::min<std::uint64_t>(offset - consumed_, end_));
+    parser.data_ = data_ + at;
+    parser.end_ = end_ - at;
+    parser.atEnd_ = true;
     parser.fileName_ = fileName_;
     parser.mapping_ = mapping_;
     parser.head_ = head_;
@@ -239,30 +227,15 @@ TextParser TextParser::openAt(std::uint64_t offset) const {
 std::optional<std::uint64_t> TextParser::findLineStarting(std::string_view prefix, std::uint64_t from,
                                                           std::uint64_t to) const {
     assert(hasRanges() && from > consumed_ && !prefix.empty());
-    const std::uint64_t textEnd = window_ == nullptr ? consumed_ + end_ : fileSize_;
-    to = std::min(to, textEnd);
-    common::InputFile file = window_ == nullptr ? common::InputFile() : source_.duplicate();
-    std::vector<char> chunk;
-    // Each chunk starts at the line feed before its first candidate and ends
-    // with the whole prefix of its last.
+    to = std::min(to, consumed_ + end_);
+    // A megabyte at a time, so that a mapped file's pages go back as they are
+    // searched. Each chunk starts at the line feed before its first candidate
+    // and ends with the whole prefix of its last.
     for (std::uint64_t at = from; at < to;) {
         const std::uint64_t first = at - 1;
         const size_t want = static_cast<size_t>(std::min<std::uint64_t>(kWindowBytes, to - at) + 1 + prefix.size());
-        std::string_view bytes;
-        if (window_ == nullptr) {
-            const size_t start = static_cast<size_t>(first - consumed_);
-            bytes = std::string_view(data_ + start, std::min(want, end_ - start));
-        } else {
-            chunk.resize(want);
-            size_t got = 0;
-            while (got < want) {
-                const long n = file.readAt(chunk.data() + got, want - got, first + got);
-                if (n < 0) reportError(-1, "Can't read %s!", fileName_.c_str());
-                if (n == 0) break;
-                got += static_cast<size_t>(n);
-            }
-            bytes = std::string_view(chunk.data(), got);
-        }
+        const auto start = static_cast<size_t>(first - consumed_);
+        const std::string_view bytes(data_ + start, std::min(want, end_ - start));
         // Line feeds whose prefix lies wholly in the chunk and that start a
         // line before `to`; the next chunk starts at the last one checked.
         const size_t checked = std::min<size_t>(bytes.size() > prefix.size() ? bytes.size() - prefix.size() : 0,
@@ -296,15 +269,8 @@ void TextParser::fill(size_t bytes) {
     end_ -= begin_;
     begin_ = 0;
     while (end_ < bytes && !atEnd_) {
-        long got = 0;
-        if (ahead_) {
-            got = ahead_->read(window_.get() + end_, windowBytes_ - end_);
-        } else if (ranged_) {
-            got = file_.readAt(window_.get() + end_, windowBytes_ - end_, fileOffset_);
-            if (got > 0) fileOffset_ += static_cast<std::uint64_t>(got);
-        } else {
-            got = file_.read(window_.get() + end_, windowBytes_ - end_);
-        }
+        const long got = ahead_ ? ahead_->read(window_.get() + end_, windowBytes_ - end_)
+                                : file_.read(window_.get() + end_, windowBytes_ - end_);
         if (got < 0) reportError(-1, "Can't read %s!", fileName_.c_str());
         if (got == 0) atEnd_ = true;
         end_ += static_cast<size_t>(got);

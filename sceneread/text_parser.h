@@ -102,9 +102,9 @@ public:
     // True when the next line's bytes start with `prefix` (before readLine
     // turns any of them into blanks).
     bool nextLineStartsWith(std::string_view prefix);
-    // Whether openAt can work: text in memory, or a file opened to be read
-    // ahead, which keeps a descriptor for ranges.
-    bool hasRanges() const { return loaded_ && (window_ == nullptr || source_.ok()); }
+    // Whether openAt can work: the whole text is in memory (held, or a
+    // mapped file), not streamed through a window.
+    bool hasRanges() const { return loaded_ && window_ == nullptr; }
     // Another parser over this text from `offset` (a line start) to its end,
     // with lines counted from 0 and this parser's settings; independent of
     // this one, so each thread may have its own. Needs hasRanges().
@@ -173,11 +173,8 @@ private:
     std::string fileName_;
     std::string head_;
     common::InputFile file_;  // closed for text in memory, and when read ahead
-    common::InputFile source_;  // the same file, kept for ranges
-    bool ranged_ = false;       // file_ is read with readAt from fileOffset_
     std::shared_ptr<common::MappedFile> mapping_;  // the text in memory, when mapped
     size_t released_ = 0;                          // data_ up to here was given back
-    std::uint64_t fileOffset_ = 0;
     std::unique_ptr<common::ReadAhead> ahead_;
     std::uint64_t fileSize_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of data_[0]

@@ -641,8 +641,6 @@ void readObjectsInParallel(Scene& scene, TextParser& parser, std::FILE* out, con
                 }
             }
             release(readTo, readTo, true);
-        } catch (const common::InputError&) {
-            // A segment that could not be searched leaves a gap: read alone.
         } catch (...) {
             std::lock_guard lock(failureMutex);
             if (!failure) failure = std::current_exception();

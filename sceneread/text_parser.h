@@ -163,9 +163,10 @@ private:
     bool passLine(std::string_view keyword);
     template <typename Match>
     std::optional<std::string_view> lookup(std::string_view keyword, Match match);
-    // Passes whole lines in which neither `keyword` (in any letter case) nor
-    // OBJECT occurs: no lookup for the keyword can stop at one, nor can one
-    // start an object. Stops before anything else readLine must see.
+    // Passes whole lines in which neither the keyword's first three bytes (in
+    // any letter case) nor OBJ occur: no lookup for the keyword can stop at
+    // one, nor can one start an object. Stops before anything else readLine
+    // must see.
     void skipLinesWithout(std::string_view keyword);
     // Makes at least `bytes` bytes available from begin_, unless the file ends.
     void fill(size_t bytes);

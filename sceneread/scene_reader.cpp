@@ -1,6 +1,7 @@
 #include "sceneread/scene_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -501,29 +502,26 @@ void AseReader::readMeshFaces(GeometryObject& object, size_t faceCount) {
     parser_.findValue("*MESH_FACE_LIST");
     object.faces.reserve(faceCount);
     const auto vertexCount = static_cast<long>(object.vertices.size());
+    std::array<std::optional<std::string_view>, 6> corners;
     for (size_t i = 0; i < faceCount; ++i) {
         const std::string_view value = requireValue("*MESH_FACE");
-        auto field = [&](std::string_view label) -> std::optional<std::string_view> {
-            return wordAfter(value, label);
-        };
+        cornerLabelWords(value, corners);
         SceneFace face;
-        std::int32_t* corners[3] = {&face.a, &face.b, &face.c};
-        const char* labels[3] = {"A:", "B:", "C:"};
-        for (int k = 0; k < 3; ++k) {
-            auto text = field(labels[k]);
-            if (!text) failAtLine("Error in ASE file! Corner label missing in %s line!", "*MESH_FACE");
-            const long n = common::atolC(*text);
+        std::int32_t* vertices[3] = {&face.a, &face.b, &face.c};
+        for (size_t k = 0; k < 3; ++k) {
+            if (!corners[k]) failAtLine("Error in ASE file! Corner label missing in %s line!", "*MESH_FACE");
+            const long n = common::atolC(*corners[k]);
             if (n < 0 || n >= vertexCount)
                 failAtLine("Error in ASE file! Vertex index out of range in %s line!", "*MESH_FACE");
-            *corners[k] = static_cast<std::int32_t>(n);
+            *vertices[k] = static_cast<std::int32_t>(n);
         }
         // Flags, smoothing and material id are plain atoi fields: absent reads 0.
-        auto flag = [&](std::string_view label) { auto text = field(label); return text ? common::atoiC(*text) : 0; };
-        face.ab = flag("AB:");
-        face.bc = flag("BC:");
-        face.ca = flag("CA:");
-        face.smoothing = flag("*MESH_SMOOTHING");
-        face.materialId = flag("*MESH_MTLID");
+        auto number = [](const std::optional<std::string_view>& text) { return text ? common::atoiC(*text) : 0; };
+        face.ab = number(corners[3]);
+        face.bc = number(corners[4]);
+        face.ca = number(corners[5]);
+        face.smoothing = number(wordAfter(value, "*MESH_SMOOTHING"));
+        face.materialId = number(wordAfter(value, "*MESH_MTLID"));
         object.faces.push_back(face);
     }
 }

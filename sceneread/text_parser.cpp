@@ -74,6 +74,51 @@ long keywordPosition(std::string_view line, std::string_view keyword) {
     return at == std::string_view::npos ? -1 : static_cast<long>(at);
 }
 
+void cornerLabelWords(std::string_view line, std::array<std::optional<std::string_view>, 6>& words) {
+    static constexpr std::array<std::string_view, 6> kLabels = {"A:", "B:", "C:", "AB:", "BC:", "CA:"};
+    auto wordFrom = [&](size_t at) {
+        const std::string_view rest = line.substr(skipBlanks(line, at));
+        return rest.substr(0, rest.find(' '));
+    };
+    unsigned missing = 0x3f;
+    for (size_t k = 0; k < kLabels.size(); ++k) {
+        words[k].reset();
+        // A line that is the label alone, in any case, holds it at 0.
+        if (kLabels[k].size() == line.size() && equalsIgnoreCase(line, kLabels[k])) {
+            words[k] = wordFrom(line.size());
+            missing &= ~(1u << k);
+        }
+    }
+    // Every label ends in a colon: the first occurrence of each is found at
+    // the first colon that ends it.
+    auto atColon = [&](size_t i) {
+        auto take = [&](size_t k, size_t at) {
+            if ((missing & (1u << k)) == 0) return;
+            words[k] = wordFrom(at + kLabels[k].size());
+            missing &= ~(1u << k);
+        };
+        if (i < 1) return;
+        const char last = line[i - 1];
+        if (last == 'A' || last == 'B' || last == 'C') take(static_cast<size_t>(last - 'A'), i - 1);
+        if (i < 2) return;
+        const char first = line[i - 2];
+        if (first == 'A' && last == 'B') take(3, i - 2);
+        if (first == 'B' && last == 'C') take(4, i - 2);
+        if (first == 'C' && last == 'A') take(5, i - 2);
+    };
+    size_t i = 0;
+#ifdef __SSE2__
+    const __m128i colon = _mm_set1_epi8(':');
+    for (; missing != 0 && i + 16 <= line.size(); i += 16) {
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i)), colon)));
+        for (; mask != 0; mask &= mask - 1) atColon(i + static_cast<size_t>(__builtin_ctz(mask)));
+    }
+#endif
+    for (; missing != 0 && i < line.size(); ++i)
+        if (line[i] == ':') atColon(i);
+}
+
 std::optional<std::string_view> restAfter(std::string_view line, std::string_view keyword) {
     const long at = keywordPosition(line, keyword);
     if (at < 0) return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <iterator>
 #include <optional>
 #include <random>
@@ -231,6 +232,28 @@ TEST(FastSkipping, GivesEveryLookupTheAnswerLineNumberCrossingAndErrorOfReadingE
     const std::string slow = lookups(TextParser::openFile(file), false, 8);
     EXPECT_EQ(slow, lookups(TextParser::openFile(file), true, 8));
     EXPECT_EQ(slow, lookups(TextParser::openFileReadingAhead(file), true, 8));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CornerLabelWords, FindsEachLabelWhereWordAfterFindsIt) {
+    const char* tokens[] = {"A:", "B:", "C:", "AB:", "BC:", "CA:", "a:", "ab:", "CAB:", "ABC:", "BCA:", ":",
+                            "0:", "  ", " ", "7", "12", "x", "A", "B", "C", "*MESH_MTLID", "AB", ":C:"};
+    std::mt19937 random(5);
+    std::vector<std::string> lines = {"A:", "a:", "Ab:", "bC:", "ca:", "", ":", "C", "CA: 4"};
+    for (int i = 0; i < 20000; ++i) {
+        std::string line;
+        for (int n = static_cast<int>(random() % 14); n > 0; --n) line += tokens[random() % std::size(tokens)];
+        lines.push_back(line);
+    }
+    const char* labels[] = {"A:", "B:", "C:", "AB:", "BC:", "CA:"};
+    std::array<std::optional<std::string_view>, 6> words;
+    for (const std::string& line : lines) {
+        sceneread::cornerLabelWords(line, words);
+        for (size_t k = 0; k < 6; ++k) EXPECT_EQ(sceneread::wordAfter(line, labels[k]), words[k]) << line << " " << labels[k];
+    }
 }
 
 }  // namespace

@@ -226,16 +226,15 @@ TextParser TextParser::openFile(const std::string& fileName) {
 
 TextParser TextParser::openFileReadingAhead(const std::string& fileName) {
     TextParser parser = openFile(fileName);
-    // Below a few windows a second thread costs more than it saves.
-    if (parser.window_ != nullptr && parser.fileSize_ > 4 * kWindowBytes)
-        if (auto mapping = common::MappedFile::map(parser.file_)) {
-            TextParser mapped = overText(mapping->bytes());
-            mapped.fileName_ = fileName;
-            mapped.mapping_ = std::move(mapping);
-            return mapped;
-        }
-    if (parser.window_ != nullptr && parser.fileSize_ > 4 * kWindowBytes)
-        parser.ahead_ = std::make_unique<common::ReadAhead>(std::move(parser.file_));
+    // Below a few windows neither a mapping nor a second thread pays.
+    if (parser.window_ == nullptr || parser.fileSize_ <= 4 * kWindowBytes) return parser;
+    if (auto mapping = common::MappedFile::map(parser.file_)) {
+        TextParser mapped = overText(mapping->bytes());
+        mapped.fileName_ = fileName;
+        mapped.mapping_ = std::move(mapping);
+        return mapped;
+    }
+    parser.ahead_ = std::make_unique<common::ReadAhead>(std::move(parser.file_));
     return parser;
 }
 

@@ -177,18 +177,23 @@ struct PositionKeys {
 };
 
 // Corners are one vertex when position, texture coordinates and normal
-// compare equal as floats; the colour does not count.
+// compare equal as floats; the colour does not count. Equal positions have
+// one position id, which stands for all three coordinates.
+struct CornerKey {
+    std::uint32_t position;
+    float u, v;
+    Vec3f normal;
+};
 struct CornerKeys {
-    using Key = ModelVertex;
-    const std::vector<ModelVertex>* vertices = nullptr;
-    const ModelVertex& keyOf(std::uint32_t v) const { return (*vertices)[v]; }
-    static std::uint64_t hash(const ModelVertex& c) {
-        return hashWords({floatKeyBits(c.position.x), floatKeyBits(c.position.y), floatKeyBits(c.position.z),
-                          floatKeyBits(c.u), floatKeyBits(c.v), floatKeyBits(c.normal.x), floatKeyBits(c.normal.y),
-                          floatKeyBits(c.normal.z)});
+    using Key = CornerKey;
+    const std::vector<CornerKey>* keys = nullptr;
+    const CornerKey& keyOf(std::uint32_t k) const { return (*keys)[k]; }
+    static std::uint64_t hash(const CornerKey& c) {
+        return hashWords({c.position, floatKeyBits(c.u), floatKeyBits(c.v), floatKeyBits(c.normal.x),
+                          floatKeyBits(c.normal.y), floatKeyBits(c.normal.z)});
     }
-    static bool equal(const ModelVertex& a, const ModelVertex& b) {
-        return samePosition(a.position, b.position) && a.u == b.u && a.v == b.v && samePosition(a.normal, b.normal);
+    static bool equal(const CornerKey& a, const CornerKey& b) {
+        return a.position == b.position && a.u == b.u && a.v == b.v && samePosition(a.normal, b.normal);
     }
 };
 
@@ -222,13 +227,16 @@ public:
         index_.reset(bucketCount, PairKeys{&pairs_}, pairs);
     }
     bool contains(std::uint32_t bucket, Pair pair) const { return index_.find(bucket, pair) != kNoEntry; }
-    // False when the pair was already in the set.
-    bool insert(std::uint32_t bucket, Pair pair) {
-        if (contains(bucket, pair)) return false;
+    // The pair's number: pairs are numbered in the order they are first added.
+    std::uint32_t add(std::uint32_t bucket, Pair pair) {
+        std::uint32_t number = index_.find(bucket, pair);
+        if (number != kNoEntry) return number;
+        number = static_cast<std::uint32_t>(pairs_.size());
         pairs_.push_back(pair);
-        index_.insert(bucket, pair, static_cast<std::uint32_t>(pairs_.size() - 1));
-        return true;
+        index_.insert(bucket, pair, number);
+        return number;
     }
+    size_t size() const { return pairs_.size(); }
 
 private:
     std::vector<Pair> pairs_;
@@ -237,22 +245,32 @@ private:
 
 }  // namespace
 
+// Per face and per corner means in file order: the passes that look up
+// hash tables run in file order, where neighbouring faces share vertices and
+// the tables' working set stays small; the passes in written order, which
+// sweeps the mesh once per material, only read and write small arrays.
 struct MeshScratch {
     std::vector<std::int32_t> material;  // per face in file order
     std::vector<std::uint32_t> order;    // order[k]: file position of the k-th written face
     std::vector<std::uint32_t> where, byId;
-    std::vector<Vec3f> faceNormal;       // per written face
-    std::vector<std::uint32_t> cornerGroup;  // per written corner of a smoothed face
+    std::vector<Vec3f> faceNormal;           // per face
+    std::vector<std::uint32_t> cornerGroup;  // per corner of a smoothed face
     std::vector<SmoothingGroup> groups;
     BucketIndex<SmoothingKeys> groupIndex{0, SmoothingKeys{}};
     std::vector<std::uint32_t> positionId;
     HashTable<PositionKeys> firstPosition{PositionKeys{}};
-    BucketIndex<CornerKeys> cornerIndex{0, CornerKeys{}};
-    PairSet flagged, stored;
-    // The LOD's vertices and edges while they grow, copied out at their
-    // final sizes: the model keeps no reserved room.
-    std::vector<ModelVertex> vertices;
-    std::vector<std::int32_t> edges;
+    // Corners that make one vertex form a class: per corner its class, per
+    // class the key of its first corner, and, in written order, the vertex it
+    // became and that vertex's last corner (in where and byId, which the
+    // material order no longer needs).
+    std::vector<std::uint32_t> cornerClass;
+    std::vector<CornerKey> classKeys;
+    BucketIndex<CornerKeys> classIndex{0, CornerKeys{}};
+    // The visible edges as pairs of classes: per corner the one that starts at
+    // it (or kNoEntry), and whether each has been written.
+    PairSet flagged, edgeClasses;
+    std::vector<std::uint32_t> edgeClass;
+    std::vector<std::uint8_t> edgeWritten;
 };
 
 MeshWorkspace::MeshWorkspace() : scratch_(std::make_unique<MeshScratch>()) {}
@@ -278,19 +296,18 @@ void materialOrder(const std::vector<SceneFace>& faces, const std::vector<std::i
 // The smoothing rule. A face with smoothing value 0 keeps its face normal at
 // every corner. A corner of a face with value s gets the mean of the face
 // normals of every face with value s that uses the corner's vertex index:
-// their sum in face order, times the float reciprocal of their number. Each
-// smoothed face counts once at each vertex it uses. Leaves the group of each
-// smoothed corner in cornerGroup (corners in written order).
+// their sum in written face order, times the float reciprocal of their
+// number. Each smoothed face counts once at each vertex it uses. Leaves the
+// group of each smoothed corner in cornerGroup.
 void smoothingGroups(std::span<const SceneFace> faces, size_t vertexCount, MeshScratch& s) {
     // At most one group per corner: reserved, not touched.
     s.groups.clear();
-    s.groups.reserve(3 * s.order.size());
-    s.groupIndex.reset(vertexCount, SmoothingKeys{&s.groups}, 3 * s.order.size());
-    s.cornerGroup.resize(3 * s.order.size());
-    for (size_t k = 0; k < s.order.size(); ++k) {
-        const SceneFace& f = faces[s.order[k]];
+    s.groups.reserve(3 * faces.size());
+    s.groupIndex.reset(vertexCount, SmoothingKeys{&s.groups}, 3 * faces.size());
+    s.cornerGroup.resize(3 * faces.size());
+    for (size_t i = 0; i < faces.size(); ++i) {
+        const SceneFace& f = faces[i];
         if (f.smoothing == 0) continue;
-        const Vec3f& n = s.faceNormal[k];
         auto groupOf = [&](std::int32_t vertex) {
             const SmoothingKey key{static_cast<std::uint32_t>(vertex), f.smoothing};
             std::uint32_t g = s.groupIndex.find(key.vertex, key);
@@ -299,18 +316,27 @@ void smoothingGroups(std::span<const SceneFace> faces, size_t vertexCount, MeshS
                 s.groups.push_back({key, {0.0f, 0.0f, 0.0f}, 0});
                 s.groupIndex.insert(key.vertex, key, g);
             }
-            SmoothingGroup& group = s.groups[g];
-            group.normal = {group.normal.x + n.x, group.normal.y + n.y, group.normal.z + n.z};
-            ++group.count;
             return g;
         };
         // Written corners are c, b, a.
-        const std::uint32_t a = groupOf(f.a);
-        const std::uint32_t b = f.b != f.a ? groupOf(f.b) : a;
-        const std::uint32_t c = f.c == f.a ? a : f.c == f.b ? b : groupOf(f.c);
-        s.cornerGroup[3 * k] = c;
-        s.cornerGroup[3 * k + 1] = b;
-        s.cornerGroup[3 * k + 2] = a;
+        s.cornerGroup[3 * i] = groupOf(f.c);
+        s.cornerGroup[3 * i + 1] = groupOf(f.b);
+        s.cornerGroup[3 * i + 2] = groupOf(f.a);
+    }
+    // A face adds to each group once: its corners' groups differ exactly
+    // when their vertices do.
+    for (const std::uint32_t i : s.order) {
+        if (faces[i].smoothing == 0) continue;
+        const Vec3f& n = s.faceNormal[i];
+        const std::uint32_t* group = &s.cornerGroup[3 * size_t{i}];
+        auto add = [&](std::uint32_t g) {
+            SmoothingGroup& sum = s.groups[g];
+            sum.normal = {sum.normal.x + n.x, sum.normal.y + n.y, sum.normal.z + n.z};
+            ++sum.count;
+        };
+        add(group[2]);
+        if (group[1] != group[2]) add(group[1]);
+        if (group[0] != group[2] && group[0] != group[1]) add(group[0]);
     }
     for (SmoothingGroup& g : s.groups) {
         const float reciprocal = 1.0f / static_cast<float>(g.count);
@@ -336,19 +362,12 @@ void positionIds(const std::vector<Vec3f>& positions, MeshScratch& s) {
     }
 }
 
-ModelVertex makeCorner(const GeometryObject& object, const Vec3f& position, const Corner& corner, const Vec3f& normal) {
-    ModelVertex v;
-    v.position = position;
-    if (!object.textureVertices.empty()) {
-        const bool inside = corner.uv >= 0 && static_cast<size_t>(corner.uv) < object.textureVertices.size();
-        const sceneread::Vec2f& uv = object.textureVertices[inside ? static_cast<size_t>(corner.uv) : 0];
-        v.u = uv.u;
-        v.v = uv.v;
-    }
-    v.colour = corner.colour == -1 ? Colour{255, 255, 255, 255} : object.vertexColours[static_cast<size_t>(corner.colour)];
-    v.colour.a = 255;
-    v.normal = normal;
-    return v;
+// Texture coordinates outside the list are its first entry's; a mesh
+// without any has u = v = 0.
+sceneread::Vec2f cornerUv(const GeometryObject& object, std::int32_t index) {
+    if (object.textureVertices.empty()) return {0, 0};
+    const bool inside = index >= 0 && static_cast<size_t>(index) < object.textureVertices.size();
+    return object.textureVertices[inside ? static_cast<size_t>(index) : 0];
 }
 
 // The edges that any face flags, as pairs of position ids (either direction).
@@ -362,39 +381,85 @@ void flaggedEdges(std::span<const SceneFace> faces, MeshScratch& s) {
             const std::uint32_t q = s.positionId[static_cast<size_t>(ends[e][1])];
             if (flags[e] != 0 && p != kNoEntry && q != kNoEntry) {
                 const Pair pair = Pair::of(p, q);
-                s.flagged.insert(pair.low, pair);
+                s.flagged.add(pair.low, pair);
             }
+        }
+    }
+}
+
+const Vec3f& cornerNormal(const SceneFace& f, size_t corner, size_t faceIndex, const MeshScratch& s) {
+    return f.smoothing == 0 ? s.faceNormal[faceIndex] : s.groups[s.cornerGroup[3 * faceIndex + corner]].normal;
+}
+
+// In file order: the class of every corner (corners holding a NaN equal
+// nothing: each is a class of its own), and the edges between positions that
+// a face flags as pairs of classes.
+void classifyCorners(std::span<const SceneFace> faces, const GeometryObject& object,
+                     const std::vector<Vec3f>& positions, MeshScratch& s) {
+    const size_t corners = 3 * faces.size();
+    s.cornerClass.resize(corners);
+    s.classKeys.clear();
+    s.classKeys.reserve(corners);
+    s.classIndex.reset(positions.size(), CornerKeys{&s.classKeys}, corners);
+    s.edgeClasses.reset(positions.size(), corners);
+    s.edgeClass.resize(corners);
+    for (size_t i = 0; i < faces.size(); ++i) {
+        const SceneFace& f = faces[i];
+        const std::array<Corner, 3> written = writtenCorners(f);
+        std::uint32_t positionOf[3];
+        std::uint32_t* cls = &s.cornerClass[3 * i];
+        for (size_t c = 0; c < 3; ++c) {
+            const std::uint32_t position = positionOf[c] = s.positionId[static_cast<size_t>(written[c].vertex)];
+            const sceneread::Vec2f uv = cornerUv(object, written[c].uv);
+            const CornerKey key{position, uv.u, uv.v, cornerNormal(f, c, i, s)};
+            const bool comparable =
+                position != kNoEntry && !hasNan(key.normal) && !std::isnan(key.u) && !std::isnan(key.v);
+            std::uint32_t found = comparable ? s.classIndex.find(position, key) : kNoEntry;
+            if (found == kNoEntry) {
+                found = static_cast<std::uint32_t>(s.classKeys.size());
+                s.classKeys.push_back(key);
+                if (comparable) s.classIndex.insert(position, key, found);
+            }
+            cls[c] = found;
+        }
+        for (size_t e = 0; e < 3; ++e) {
+            const size_t next = (e + 1) % 3;
+            const std::uint32_t p = positionOf[e], q = positionOf[next];
+            std::uint32_t& edge = s.edgeClass[3 * i + e];
+            edge = kNoEntry;
+            if (p == kNoEntry || q == kNoEntry || !s.flagged.contains(std::min(p, q), Pair::of(p, q))) continue;
+            // A class pair is filed under the position of its lower class.
+            edge = s.edgeClasses.add(cls[e] <= cls[next] ? p : q, Pair::of(cls[e], cls[next]));
         }
     }
 }
 
 // One pass over the written corners: each becomes the earliest vertex equal
 // to it, which it overwrites (the later corner's colour wins), or a new
-// vertex (corners holding a NaN equal nothing and are never filed); it goes
-// to the index stream (per material group: material, face count, the
-// vertices of its corners; then -1); and a corner-to-corner edge between
-// positions that a face flags is visible, each vertex pair stored once, in
-// the direction it is first met. The progress marks follow the faces as they
-// are written.
+// vertex; it goes to the index stream (per material group: material, face
+// count, the vertices of its corners; then -1); and a corner-to-corner edge
+// between positions that a face flags is visible, each vertex pair stored
+// once, in the direction it is first met. The progress marks follow the faces
+// as they are written.
 void shareCorners(std::span<const SceneFace> faces, const GeometryObject& object, const std::vector<Vec3f>& positions,
                   MeshScratch& s, MeshLod& lod, std::FILE* out) {
+    classifyCorners(faces, object, positions, s);
     const size_t faceCount = s.order.size();
     size_t runs = 0;
     for (size_t k = 0; k < faceCount; ++k) runs += k == 0 || s.material[s.order[k]] != s.material[s.order[k - 1]];
     lod.indexStream.resize(2 * runs + 3 * faceCount + 1);
-    // Every list is reserved for its largest size (one vertex per corner, one
-    // edge per corner pair): reserved memory that is never written costs
-    // nothing, while growing would copy.
-    std::vector<ModelVertex>& vertices = s.vertices;
-    vertices.clear();
-    vertices.reserve(3 * faceCount);
-    s.cornerIndex.reset(positions.size(), CornerKeys{&vertices}, 3 * faceCount);
-    s.stored.reset(positions.size(), 3 * faceCount);
-    std::vector<std::int32_t>& edges = s.edges;
-    edges.reserve(1 + 6 * faceCount);
-    edges.assign(1, 0);
+    // Every class becomes one vertex and every edge class one edge.
+    const size_t vertexCount = s.classKeys.size();
+    std::vector<std::uint32_t>& classVertex = s.where;
+    std::vector<std::uint32_t>& lastCorner = s.byId;
+    classVertex.assign(vertexCount, kNoEntry);
+    lastCorner.resize(vertexCount);
+    s.edgeWritten.assign(s.edgeClasses.size(), 0);
+    lod.edgeList.resize(1 + 2 * s.edgeClasses.size());
+    lod.edgeList[0] = static_cast<std::int32_t>(s.edgeClasses.size());
 
-    size_t at = 0;
+    std::uint32_t vertices = 0;
+    size_t at = 0, edgeAt = 1;
     for (size_t start = 0, end = 0; start < faceCount; start = end) {
         const std::int32_t material = s.material[s.order[start]];
         for (end = start + 1; end < faceCount && s.material[s.order[end]] == material;) ++end;
@@ -402,46 +467,41 @@ void shareCorners(std::span<const SceneFace> faces, const GeometryObject& object
         lod.indexStream[at++] = static_cast<std::int32_t>(end - start);
         for (size_t k = start; k < end; ++k) {
             if (k % 50 == 0) std::fputc('.', out);
-            const SceneFace& f = faces[s.order[k]];
-            const std::array<Corner, 3> corners = writtenCorners(f);
-            std::uint32_t vertexOf[3], positionOf[3];
+            const size_t corner = 3 * size_t{s.order[k]};
+            std::uint32_t vertexOf[3];
             for (size_t c = 0; c < 3; ++c) {
-                const auto index = static_cast<size_t>(corners[c].vertex);
-                const Vec3f& normal = f.smoothing == 0 ? s.faceNormal[k] : s.groups[s.cornerGroup[3 * k + c]].normal;
-                const ModelVertex v = makeCorner(object, positions[index], corners[c], normal);
-                const std::uint32_t position = positionOf[c] = s.positionId[index];
-                const bool comparable =
-                    position != kNoEntry && !hasNan(v.normal) && !std::isnan(v.u) && !std::isnan(v.v);
-                std::uint32_t vertex = comparable ? s.cornerIndex.find(position, v) : kNoEntry;
-                if (vertex != kNoEntry) {
-                    vertices[vertex] = v;
-                } else {
-                    vertex = static_cast<std::uint32_t>(vertices.size());
-                    vertices.push_back(v);
-                    if (comparable) s.cornerIndex.insert(position, v, vertex);
-                }
+                std::uint32_t& vertex = classVertex[s.cornerClass[corner + c]];
+                if (vertex == kNoEntry) vertex = vertices++;
+                lastCorner[vertex] = static_cast<std::uint32_t>(corner + c);
                 vertexOf[c] = vertex;
                 lod.indexStream[at++] = static_cast<std::int32_t>(vertex);
             }
             for (size_t e = 0; e < 3; ++e) {
-                const size_t next = (e + 1) % 3;
-                const std::uint32_t p = positionOf[e], q = positionOf[next];
-                if (p == kNoEntry || q == kNoEntry) continue;
-                const Pair ends = Pair::of(p, q);
-                if (!s.flagged.contains(ends.low, ends)) continue;
-                // A vertex pair is filed under the position of its lower vertex.
-                const std::uint32_t i = vertexOf[e], j = vertexOf[next];
-                if (!s.stored.insert(i <= j ? p : q, Pair::of(i, j))) continue;
-                ++edges[0];
-                edges.push_back(static_cast<std::int32_t>(i));
-                edges.push_back(static_cast<std::int32_t>(j));
+                const std::uint32_t edge = s.edgeClass[corner + e];
+                if (edge == kNoEntry || s.edgeWritten[edge]) continue;
+                s.edgeWritten[edge] = 1;
+                lod.edgeList[edgeAt++] = static_cast<std::int32_t>(vertexOf[e]);
+                lod.edgeList[edgeAt++] = static_cast<std::int32_t>(vertexOf[(e + 1) % 3]);
             }
         }
         std::fputc('\n', out);
     }
     lod.indexStream[at] = -1;
-    lod.vertices.assign(vertices.begin(), vertices.end());
-    lod.edgeList.assign(edges.begin(), edges.end());
+    lod.vertices.resize(vertexCount);
+    for (size_t v = 0; v < vertexCount; ++v) {
+        const size_t face = lastCorner[v] / 3, c = lastCorner[v] % 3;
+        const SceneFace& f = faces[face];
+        const Corner corner = writtenCorners(f)[c];
+        ModelVertex& vertex = lod.vertices[v];
+        vertex.position = positions[static_cast<size_t>(corner.vertex)];
+        const sceneread::Vec2f uv = cornerUv(object, corner.uv);
+        vertex.u = uv.u;
+        vertex.v = uv.v;
+        vertex.colour = corner.colour == -1 ? Colour{255, 255, 255, 255}
+                                            : object.vertexColours[static_cast<size_t>(corner.colour)];
+        vertex.colour.a = 255;
+        vertex.normal = cornerNormal(f, c, face, s);
+    }
 }
 
 }  // namespace
@@ -494,7 +554,7 @@ MeshLod convertMeshLod(const GeometryObject& object, const std::vector<Vec3f>& p
     const std::span<const SceneFace> faces = object.faces;
     materialOrder(object.faces, materialGroup, firstMaterial, s);
     s.faceNormal.resize(faces.size());
-    for (size_t k = 0; k < faces.size(); ++k) s.faceNormal[k] = faceNormal(faces[s.order[k]], positions);
+    for (size_t i = 0; i < faces.size(); ++i) s.faceNormal[i] = faceNormal(faces[i], positions);
     smoothingGroups(faces, positions.size(), s);
     positionIds(positions, s);
     flaggedEdges(faces, s);

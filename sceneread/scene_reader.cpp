@@ -460,9 +460,11 @@ void AseReader::readTextureFaces(GeometryObject& object) {
     for (long i = 0; i < tfaceCount; ++i) {
         const std::string_view value = requireValue("*MESH_TFACE");
         SceneFace& face = object.faces[static_cast<size_t>(i)];
-        face.ta = index(wordAt(value, 2), "*MESH_TFACE");
-        face.tb = index(wordAt(value, 3), "*MESH_TFACE");
-        face.tc = index(wordAt(value, 4), "*MESH_TFACE");
+        std::string_view corners[3];
+        wordsFrom(value, 2, corners);
+        face.ta = index(corners[0], "*MESH_TFACE");
+        face.tb = index(corners[1], "*MESH_TFACE");
+        face.tc = index(corners[2], "*MESH_TFACE");
     }
 }
 

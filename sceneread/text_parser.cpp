@@ -77,8 +77,10 @@ long keywordPosition(std::string_view line, std::string_view keyword) {
 void cornerLabelWords(std::string_view line, std::array<std::optional<std::string_view>, 6>& words) {
     static constexpr std::array<std::string_view, 6> kLabels = {"A:", "B:", "C:", "AB:", "BC:", "CA:"};
     auto wordFrom = [&](size_t at) {
-        const std::string_view rest = line.substr(skipBlanks(line, at));
-        return rest.substr(0, rest.find(' '));
+        const size_t start = skipBlanks(line, at);
+        size_t end = start;
+        while (end < line.size() && line[end] != ' ') ++end;
+        return line.substr(start, end - start);
     };
     unsigned missing = 0x3f;
     for (size_t k = 0; k < kLabels.size(); ++k) {
@@ -132,13 +134,23 @@ std::optional<std::string_view> wordAfter(std::string_view line, std::string_vie
 }
 
 std::string_view wordAt(std::string_view line, size_t n) {
-    size_t i = 0;
-    for (size_t word = 1;; ++word) {
+    std::string_view word;
+    wordsFrom(line, n, std::span(&word, 1));
+    return word;
+}
+
+void wordsFrom(std::string_view line, size_t first, std::span<std::string_view> words) {
+    // Words are a few bytes long: a plain loop beats a library search call.
+    size_t i = 0, taken = 0;
+    for (size_t word = 1; taken < words.size(); ++word) {
         i = skipBlanks(line, i);
-        if (i == line.size()) return {};
-        size_t end = line.find(' ', i);
-        if (end == std::string_view::npos) end = line.size();
-        if (word == n) return line.substr(i, end - i);
+        if (i == line.size()) {
+            while (taken < words.size()) words[taken++] = {};
+            return;
+        }
+        size_t end = i;
+        while (end < line.size() && line[end] != ' ') ++end;
+        if (word >= first) words[taken++] = line.substr(i, end - i);
         i = end;
     }
 }
@@ -322,11 +334,14 @@ void TextParser::fill(size_t bytes) {
 }
 
 bool startsObject(std::string_view line) {
-    const size_t start = line.find_first_not_of(' ');
-    if (start == std::string_view::npos || line[start] != '*') return false;
-    const size_t end = line.find(' ', start);
-    const std::string_view word = line.substr(start, end == std::string_view::npos ? end : end - start);
-    return word.size() > 7 && word.ends_with("OBJECT");
+    // Asked of every line inside an object: plain loops, no library calls.
+    const size_t start = skipBlanks(line, 0);
+    if (start == line.size() || line[start] != '*') return false;
+    size_t end = start + 1;
+    while (end < line.size() && line[end] != ' ') ++end;
+    if (end - start <= 7) return false;
+    const char* tail = line.data() + end - 6;
+    return tail[0] == 'O' && tail[1] == 'B' && tail[2] == 'J' && tail[3] == 'E' && tail[4] == 'C' && tail[5] == 'T';
 }
 
 void TextParser::beginObject(bool stopAtNextObject) {

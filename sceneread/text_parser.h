@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -42,6 +43,8 @@ void cornerLabelWords(std::string_view line, std::array<std::optional<std::strin
 std::optional<std::string_view> restAfter(std::string_view line, std::string_view keyword);
 // The n-th blank-separated word (from 1); empty when there are fewer.
 std::string_view wordAt(std::string_view line, size_t n);
+// wordAt(line, first), wordAt(line, first + 1), ... into `words`, in one pass.
+void wordsFrom(std::string_view line, size_t first, std::span<std::string_view> words);
 size_t countWords(std::string_view line);
 bool closesBlock(std::string_view line);
 // True when the line starts a top-level object of an ASE file: its first word

@@ -133,6 +133,14 @@ TEST(LineFunctions, SplitWordsAtBlanksOnly) {
     EXPECT_EQ("3", *sceneread::wordAfter("LODS   3  ", "LODS"));
     EXPECT_EQ("b", sceneread::wordAt("  a   b  c ", 2));
     EXPECT_EQ("", sceneread::wordAt("  a   b  c ", 4));
+    std::string_view words[3];
+    sceneread::wordsFrom("*MESH_TFACE 7  12 13", 2, words);
+    EXPECT_EQ("7 12 13", std::string(words[0]) + " " + std::string(words[1]) + " " + std::string(words[2]));
+    sceneread::wordsFrom(" a b ", 2, words);  // past the last word: empty
+    EXPECT_TRUE(words[0] == "b" && words[1].empty() && words[2].empty());
+    EXPECT_TRUE(sceneread::startsObject("  *GEOMOBJECT {") && sceneread::startsObject("*HELPEROBJECT"));
+    EXPECT_FALSE(sceneread::startsObject("*OBJECT") || sceneread::startsObject("x *GEOMOBJECT") ||
+                 sceneread::startsObject("*GEOMOBJECTS"));
     EXPECT_EQ(3u, sceneread::countWords("  a   b  c "));
     EXPECT_EQ(0u, sceneread::countWords("    "));
     EXPECT_TRUE(sceneread::closesBlock("  x }"));

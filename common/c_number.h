@@ -16,6 +16,7 @@
 #include <cmath>
 #include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -64,6 +65,36 @@ std::optional<T> scanWithC(std::string_view& in, const char* format) {
     return value;
 }
 
+// The short decimals exports are full of ("%.4f"): an integer and a power of
+// ten that are both exact in T, so one IEEE division rounds the quotient
+// exactly as a full conversion rounds the decimal. False for anything else.
+template <typename T>
+bool shortDecimal(const char* p, const char* last, T& value, const char*& end) {
+    constexpr std::uint64_t kExactIntegers = sizeof(T) == 4 ? std::uint64_t{1} << 24 : std::uint64_t{1} << 53;
+    constexpr T kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};  // exact in a float
+    const bool negative = p != last && *p == '-';
+    if (negative) ++p;
+    std::uint64_t mantissa = 0;
+    int digits = 0, fraction = -1;
+    for (; p != last; ++p) {
+        if (isDigit(*p)) {
+            if (++digits > 18) return false;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+            if (fraction >= 0) ++fraction;
+        } else if (*p == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || mantissa > kExactIntegers || fraction > 10) return false;
+    T v = static_cast<T>(mantissa);
+    if (fraction > 0) v /= kPowers[fraction];
+    value = negative ? -v : v;
+    end = p;
+    return true;
+}
+
 template <typename T>
 std::optional<T> scanReal(std::string_view& in, const char* format) {
     std::string_view rest = in;
@@ -74,6 +105,10 @@ std::optional<T> scanReal(std::string_view& in, const char* format) {
     if (digits != last && *digits == '-') ++digits;
     if (digits != last && (isDigit(*digits) || *digits == '.')) {
         T value{};
+        if (const char* end = nullptr; shortDecimal(first, last, value, end) && endsNumber(end, last)) {
+            in = std::string_view(end, static_cast<size_t>(last - end));
+            return value;
+        }
         auto [end, ec] = std::from_chars(first, last, value);
         if (ec == std::errc() && endsNumber(end, last)) {
             in = std::string_view(end, static_cast<size_t>(last - end));

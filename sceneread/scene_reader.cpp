@@ -507,7 +507,8 @@ void AseReader::readMeshFaces(GeometryObject& object, size_t faceCount) {
     std::array<std::optional<std::string_view>, 6> corners;
     for (size_t i = 0; i < faceCount; ++i) {
         const std::string_view value = requireValue("*MESH_FACE");
-        cornerLabelWords(value, corners);
+        // The keywords after the labels begin with '*', which the labelled part cannot hold.
+        const size_t labelled = cornerLabelWords(value, corners);
         SceneFace face;
         std::int32_t* vertices[3] = {&face.a, &face.b, &face.c};
         for (size_t k = 0; k < 3; ++k) {
@@ -522,8 +523,8 @@ void AseReader::readMeshFaces(GeometryObject& object, size_t faceCount) {
         face.ab = number(corners[3]);
         face.bc = number(corners[4]);
         face.ca = number(corners[5]);
-        face.smoothing = number(wordAfter(value, "*MESH_SMOOTHING"));
-        face.materialId = number(wordAfter(value, "*MESH_MTLID"));
+        face.smoothing = number(wordAfter(value, "*MESH_SMOOTHING", labelled));
+        face.materialId = number(wordAfter(value, "*MESH_MTLID", labelled));
         object.faces.push_back(face);
     }
 }

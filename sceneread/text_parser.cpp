@@ -9,11 +9,13 @@
 #endif
 
 #include "common/ase_signature.h"
+#include "common/c_number.h"
 #include "common/input_error.h"
 #include "common/text_encoding.h"
 
 namespace sceneread {
 
+using common::isDigit;
 using common::reportError;
 
 namespace {
@@ -74,8 +76,38 @@ long keywordPosition(std::string_view line, std::string_view keyword) {
     return at == std::string_view::npos ? -1 : static_cast<long>(at);
 }
 
-void cornerLabelWords(std::string_view line, std::array<std::optional<std::string_view>, 6>& words) {
-    static constexpr std::array<std::string_view, 6> kLabels = {"A:", "B:", "C:", "AB:", "BC:", "CA:"};
+namespace {
+
+constexpr std::array<std::string_view, 6> kLabels = {"A:", "B:", "C:", "AB:", "BC:", "CA:"};
+
+// The layout exporters write, "<n>: A: <i> B: <i> C: <i> AB: <i> BC: <i>
+// CA: <i>", read in one walk. Its only colons are the face number's and the
+// labels', in order, so each label's first occurrence is the one met here.
+// Returns where the walk ended, or 0 when the line has any other shape.
+size_t canonicalLabelWords(std::string_view line, std::array<std::optional<std::string_view>, 6>& words) {
+    const size_t size = line.size();
+    size_t i = 0;
+    while (i < size && isDigit(line[i])) ++i;
+    if (i == 0 || i == size || line[i] != ':') return 0;
+    ++i;
+    for (size_t k = 0; k < kLabels.size(); ++k) {
+        const size_t label = skipBlanks(line, i);
+        if (label == i || line.substr(label, kLabels[k].size()) != kLabels[k]) return 0;
+        const size_t start = skipBlanks(line, label + kLabels[k].size());
+        size_t end = start + (start < size && line[start] == '-' ? 1 : 0);
+        const size_t digits = end;
+        while (end < size && isDigit(line[end])) ++end;
+        if (end == digits || (end < size && line[end] != ' ')) return 0;
+        words[k] = line.substr(start, end - start);
+        i = end;
+    }
+    return i;
+}
+
+}  // namespace
+
+size_t cornerLabelWords(std::string_view line, std::array<std::optional<std::string_view>, 6>& words) {
+    if (const size_t end = canonicalLabelWords(line, words); end != 0) return end;
     auto wordFrom = [&](size_t at) {
         const size_t start = skipBlanks(line, at);
         size_t end = start;
@@ -119,12 +151,21 @@ void cornerLabelWords(std::string_view line, std::array<std::optional<std::strin
 #endif
     for (; missing != 0 && i < line.size(); ++i)
         if (line[i] == ':') atColon(i);
+    return 0;
 }
 
 std::optional<std::string_view> restAfter(std::string_view line, std::string_view keyword) {
     const long at = keywordPosition(line, keyword);
     if (at < 0) return std::nullopt;
     return line.substr(skipBlanks(line, static_cast<size_t>(at) + keyword.size()));
+}
+
+std::optional<std::string_view> wordAfter(std::string_view line, std::string_view keyword, size_t from) {
+    if (from == 0) return wordAfter(line, keyword);
+    const size_t at = line.find(keyword, from);
+    if (at == std::string_view::npos) return std::nullopt;
+    const std::string_view rest = line.substr(skipBlanks(line, at + keyword.size()));
+    return rest.substr(0, rest.find(' '));
 }
 
 std::optional<std::string_view> wordAfter(std::string_view line, std::string_view keyword) {

@@ -35,10 +35,15 @@ inline constexpr size_t kMaxLineBytes = 4095;
 long keywordPosition(std::string_view line, std::string_view keyword);
 // The word after the keyword (after skipping blanks); empty at the line's end.
 std::optional<std::string_view> wordAfter(std::string_view line, std::string_view keyword);
+// The same, for a keyword that cannot occur before `from` (a line long
+// enough that it cannot equal the keyword).
+std::optional<std::string_view> wordAfter(std::string_view line, std::string_view keyword, size_t from);
 // wordAfter(line, label) for the corner labels of a face line, in the order
 // A:, B:, C:, AB:, BC:, CA:, found in one pass over the line's colons
-// rather than six searches from its start.
-void cornerLabelWords(std::string_view line, std::array<std::optional<std::string_view>, 6>& words);
+// rather than six searches from its start. Returns a position before which
+// the line holds nothing but digits, blanks, minus signs, colons and the
+// labels' letters (0 when it did not look).
+size_t cornerLabelWords(std::string_view line, std::array<std::optional<std::string_view>, 6>& words);
 // Everything after the keyword and the blanks behind it, trailing blanks kept.
 std::optional<std::string_view> restAfter(std::string_view line, std::string_view keyword);
 // The n-th blank-separated word (from 1); empty when there are fewer.

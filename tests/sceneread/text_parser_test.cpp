@@ -257,11 +257,28 @@ TEST(CornerLabelWords, FindsEachLabelWhereWordAfterFindsIt) {
         lines.push_back(line);
     }
     const char* labels[] = {"A:", "B:", "C:", "AB:", "BC:", "CA:"};
+    // Face lines as exporters write them, with a character replaced in some:
+    // the one-walk reading of the usual layout must fall back on any change.
+    const std::string alphabet = "0123456789 :-ABCabc*x";
+    size_t walked = 0;
+    for (int i = 0; i < 5000; ++i) {
+        std::string line = std::to_string(random() % 5000) + ":";
+        for (const char* label : labels)
+            line += std::string(1 + random() % 4, ' ') + label + std::string(random() % 5, ' ') +
+                    (random() % 9 == 0 ? "-" : "") + std::to_string(random() % 100000);
+        line += random() % 2 ? "   *MESH_SMOOTHING 1,4  *MESH_MTLID 3" : "";
+        if (random() % 2) line[random() % line.size()] = alphabet[random() % alphabet.size()];
+        lines.push_back(line);
+    }
     std::array<std::optional<std::string_view>, 6> words;
     for (const std::string& line : lines) {
-        sceneread::cornerLabelWords(line, words);
+        const size_t labelled = sceneread::cornerLabelWords(line, words);
+        walked += labelled != 0;
         for (size_t k = 0; k < 6; ++k) EXPECT_EQ(sceneread::wordAfter(line, labels[k]), words[k]) << line << " " << labels[k];
+        for (const char* keyword : {"*MESH_SMOOTHING", "*MESH_MTLID"})
+            EXPECT_EQ(sceneread::wordAfter(line, keyword), sceneread::wordAfter(line, keyword, labelled)) << line;
     }
+    EXPECT_GT(walked, 2000u);
 }
 
 }  // namespace

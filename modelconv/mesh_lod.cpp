@@ -98,6 +98,15 @@ struct Corner {
 std::array<Corner, 3> writtenCorners(const SceneFace& f) {
     return {{{f.c, f.tc, f.colourC}, {f.b, f.tb, f.colourB}, {f.a, f.ta, f.colourA}}};
 }
+// One of them, without building all three (indexing a fresh array by a
+// variable stalls on the stores that made it).
+Corner writtenCorner(const SceneFace& f, size_t corner) {
+    switch (corner) {
+        case 0: return {f.c, f.tc, f.colourC};
+        case 1: return {f.b, f.tb, f.colourB};
+        default: return {f.a, f.ta, f.colourA};
+    }
+}
 
 bool hasNan(const Vec3f& p) { return std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z); }
 bool samePosition(const Vec3f& p, const Vec3f& q) { return p.x == q.x && p.y == q.y && p.z == q.z; }
@@ -491,7 +500,7 @@ void shareCorners(std::span<const SceneFace> faces, const GeometryObject& object
     for (size_t v = 0; v < vertexCount; ++v) {
         const size_t face = lastCorner[v] / 3, c = lastCorner[v] % 3;
         const SceneFace& f = faces[face];
-        const Corner corner = writtenCorners(f)[c];
+        const Corner corner = writtenCorner(f, c);
         ModelVertex& vertex = lod.vertices[v];
         vertex.position = positions[static_cast<size_t>(corner.vertex)];
         const sceneread::Vec2f uv = cornerUv(object, corner.uv);

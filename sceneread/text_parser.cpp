@@ -542,9 +542,24 @@ std::optional<std::string_view> TextParser::lookup(std::string_view keyword, Mat
     const long startLine = lineNumber_;
     // The next line usually answers (a list's items); after one that does
     // not, the lines that cannot are passed in bulk.
+    // A line that starts with the keyword (a list's next item) holds its
+    // first occurrence there and starts no object, unless the keyword could
+    // be an object's: such a line needs no search and no object test.
+    const bool objectKeyword = keyword.size() > 7 && keyword.ends_with("OBJECT");
+    const bool canLead = fastSkipping_ && !keyword.empty() && keyword[0] != ' ' && !objectKeyword;
     for (;;) {
-        if (readLine() != 0 || !passLine(keyword)) break;
-        if (auto found = match(std::string_view(line_))) return found;
+        if (readLine() != 0) break;
+        const std::string_view line(line_);
+        size_t leading = std::string_view::npos;
+        if (canLead && (!watching_ || crossing_.line < 0)) {
+            const size_t at = skipBlanks(line, 0);
+            const size_t after = at + keyword.size();
+            if (after <= line.size() && (after == line.size() || line[after] == ' ') &&
+                std::equal(keyword.begin(), keyword.end(), line.begin() + static_cast<std::ptrdiff_t>(at)))
+                leading = at;
+        }
+        if (leading == std::string_view::npos && !passLine(keyword)) break;
+        if (auto found = match(line, leading)) return found;
         skipLinesWithout(keyword);
     }
     // Stopping at the object's end, a lookup that finds nothing reads nothing.
@@ -567,15 +582,18 @@ bool TextParser::readLineInObject() {
 }
 
 std::optional<std::string_view> TextParser::findValue(std::string_view keyword) {
-    return lookup(keyword, [&](std::string_view line) { return restAfter(line, keyword); });
+    return lookup(keyword, [&](std::string_view line, size_t leading) -> std::optional<std::string_view> {
+        if (leading != std::string_view::npos) return line.substr(skipBlanks(line, leading + keyword.size()));
+        return restAfter(line, keyword);
+    });
 }
 
 std::optional<std::string_view> TextParser::findWord(std::string_view keyword) {
-    return lookup(keyword, [&](std::string_view line) { return wordAfter(line, keyword); });
+    return lookup(keyword, [&](std::string_view line, size_t) { return wordAfter(line, keyword); });
 }
 
 std::optional<std::string_view> TextParser::findEntry(std::string_view keyword) {
-    return lookup(keyword, [&](std::string_view line) -> std::optional<std::string_view> {
+    return lookup(keyword, [&](std::string_view line, size_t) -> std::optional<std::string_view> {
         const std::string_view first = wordAt(line, 1);
         if (first.size() == keyword.size() && equalsIgnoreCase(first, keyword)) {
             const std::string_view second = wordAt(line, 2);

@@ -93,8 +93,9 @@ public:
     // When set, readLine turns double quotes into blanks (the ASE reader does).
     void setQuotesAsBlanks(bool on) { quotesAsBlanks_ = on; }
     // On (the default), a lookup passes runs of lines that cannot answer it
-    // sixteen bytes at a time instead of reading each; off, every line is
-    // read. The results are the same (the tests compare the two).
+    // sixteen bytes at a time instead of reading each, and takes a line that
+    // starts with its keyword without searching it; off, every line is read
+    // and searched. The results are the same (the tests compare the two).
     void setFastSkipping(bool on) { fastSkipping_ = on; }
 
     // 0: a line is in currentLine(); 1: no data left; -1: nothing loaded.

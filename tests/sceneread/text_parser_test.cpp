@@ -213,7 +213,7 @@ std::string randomText(unsigned seed, size_t lines) {
                             "\t*MATERIAL_REF 2", "*material_ref", "\t*Material_Ref 7 8", "x *MATERIAL_REF 3",
                             "\t\"*MATERIAL_REF 4", "*GEOMOBJECT {", "\t*CAMERAOBJECT {", "*NODE_NAME \"Box\"",
                             "\t\t\t*MESH_VERTEX 1 2 3 4", "*MESH_NUMCVERTEX 0", "  *TM_POS 1 2 3", "}", "",
-                            "*MAT\0_REF 5", "OBJ ECT", "*OBJECTS", "*tm_pos 9"};
+                            "*MAT\0_REF 5", "OBJ ECT", "*OBJECTS", "*tm_pos 9", "\t*NODE_NAME Cone"};
     const char* ends[] = {"\n", "\n", "\n", "\r\n", "\r", "\n\n", "\r\r", "\n\r"};
     std::mt19937 random(seed);
     std::string text;
@@ -224,6 +224,22 @@ std::string randomText(unsigned seed, size_t lines) {
         text += ends[random() % (seed % 3 == 0 ? 1 : std::size(ends))];
     }
     return text;
+}
+
+// Past the object's end, a line that starts with the keyword looked up is
+// still one whose name the crossing records.
+TEST(FastSkipping, RecordsTheNamesOfLinesThatAnswerALookupPastTheObjectsEnd) {
+    for (const bool fast : {false, true}) {
+        TextParser parser = TextParser::overText("*GEOMOBJECT {\n*NODE_NAME A\n*X 1\n\t*NODE_NAME B\n");
+        parser.setFastSkipping(fast);
+        parser.beginObject(false);
+        EXPECT_EQ("A", *parser.findValue("*NODE_NAME"));
+        EXPECT_EQ("B", *parser.findValue("*NODE_NAME"));
+        const auto crossing = parser.endObject();
+        ASSERT_TRUE(crossing.has_value());
+        ASSERT_EQ(2u, crossing->passedNames.size()) << "fast " << fast;
+        EXPECT_EQ("B", crossing->passedNames[1].name);
+    }
 }
 
 TEST(FastSkipping, GivesEveryLookupTheAnswerLineNumberCrossingAndErrorOfReadingEachLine) {

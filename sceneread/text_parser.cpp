@@ -67,6 +67,26 @@ size_t skipBlanks(std::string_view line, size_t from) {
     return from;
 }
 
+// The keywords and labels compared per line are a few bytes long: plain
+// loops, where the library would make a call for each comparison.
+bool holdsAt(std::string_view line, size_t at, std::string_view word) {
+    if (at > line.size() || line.size() - at < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (line[at + i] != word[i]) return false;
+    return true;
+}
+
+size_t findFrom(std::string_view line, std::string_view word, size_t from) {
+    if (word.empty()) return from <= line.size() ? from : std::string_view::npos;
+    for (size_t at = from; at + word.size() <= line.size(); ++at) {
+        const void* hit = std::memchr(line.data() + at, word[0], line.size() - word.size() + 1 - at);
+        if (hit == nullptr) break;
+        at = static_cast<size_t>(static_cast<const char*>(hit) - line.data());
+        if (holdsAt(line, at, word)) return at;
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 long keywordPosition(std::string_view line, std::string_view keyword) {
@@ -92,7 +112,7 @@ size_t canonicalLabelWords(std::string_view line, std::array<std::optional<std::
     ++i;
     for (size_t k = 0; k < kLabels.size(); ++k) {
         const size_t label = skipBlanks(line, i);
-        if (label == i || line.substr(label, kLabels[k].size()) != kLabels[k]) return 0;
+        if (label == i || !holdsAt(line, label, kLabels[k])) return 0;
         const size_t start = skipBlanks(line, label + kLabels[k].size());
         size_t end = start + (start < size && line[start] == '-' ? 1 : 0);
         const size_t digits = end;
@@ -162,7 +182,7 @@ std::optional<std::string_view> restAfter(std::string_view line, std::string_vie
 
 std::optional<std::string_view> wordAfter(std::string_view line, std::string_view keyword, size_t from) {
     if (from == 0) return wordAfter(line, keyword);
-    const size_t at = line.find(keyword, from);
+    const size_t at = findFrom(line, keyword, from);
     if (at == std::string_view::npos) return std::nullopt;
     const std::string_view rest = line.substr(skipBlanks(line, at + keyword.size()));
     return rest.substr(0, rest.find(' '));
@@ -554,8 +574,7 @@ std::optional<std::string_view> TextParser::lookup(std::string_view keyword, Mat
         if (canLead && (!watching_ || crossing_.line < 0)) {
             const size_t at = skipBlanks(line, 0);
             const size_t after = at + keyword.size();
-            if (after <= line.size() && (after == line.size() || line[after] == ' ') &&
-                std::equal(keyword.begin(), keyword.end(), line.begin() + static_cast<std::ptrdiff_t>(at)))
+            if (after <= line.size() && (after == line.size() || line[after] == ' ') && holdsAt(line, at, keyword))
                 leading = at;
         }
         if (leading == std::string_view::npos && !passLine(keyword)) break;

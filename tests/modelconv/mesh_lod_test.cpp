@@ -282,6 +282,51 @@ TEST(ConvertMeshLod, MatchesTheLiteralAlgorithmOnNanPositionsAndLargeMeshes) {
     expectSameAsNaive(scene, 0, "grid");
 }
 
+// An export's layout: a grid whose material changes every three faces, so
+// the written order sweeps it once per material while vertex classes and
+// edges are filed in file order; flat and smoothed patches, a texture seam,
+// and vertex colours that differ between the corners of one vertex (the
+// last corner written gives the vertex its colour).
+TEST(ConvertMeshLod, MatchesTheLiteralAlgorithmOnAGridWithInterleavedMaterials) {
+    Scene scene;
+    scene.materialGroups = {{0, 1, 2, 3}};
+    GeometryObject o = object("grid", {}, {});
+    const int w = 24, h = 20;
+    for (int j = 0; j <= h; ++j)
+        for (int i = 0; i <= w; ++i) {
+            o.vertices.push_back({static_cast<float>(i), static_cast<float>((i * j) % 3) * 0.5f, static_cast<float>(j)});
+            o.textureVertices.push_back({static_cast<float>(i) / w, static_cast<float>(j) / h});
+        }
+    for (int j = 0; j <= h; ++j) o.textureVertices.push_back({0.25f, static_cast<float>(j) / h});  // the seam
+    for (int c = 0; c < 5; ++c)
+        o.vertexColours.push_back({static_cast<std::uint8_t>(40 * c), 7, static_cast<std::uint8_t>(200 - c), 255});
+    auto at = [&](int i, int j) { return j * (w + 1) + i; };
+    // Quads right of the seam give its column their own texture vertices.
+    auto uv = [&](int i, int j, bool right) { return i == w / 2 && right ? (w + 1) * (h + 1) + j : at(i, j); };
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            const int smoothing = ((i / 6) + (j / 6)) % 3;  // 0: flat
+            const int quad[2][3] = {{at(i, j), at(i + 1, j), at(i + 1, j + 1)}, {at(i + 1, j + 1), at(i, j + 1), at(i, j)}};
+            const bool r = i >= w / 2;
+            const int uvs[2][3] = {{uv(i, j, r), uv(i + 1, j, r), uv(i + 1, j + 1, r)},
+                                   {uv(i + 1, j + 1, r), uv(i, j + 1, r), uv(i, j, r)}};
+            for (int t = 0; t < 2; ++t) {
+                const int n = static_cast<int>(o.faces.size());
+                SceneFace f = face(quad[t][0], quad[t][1], quad[t][2], smoothing, (n / 3) % 4);
+                f.ab = f.bc = 1;
+                f.ta = uvs[t][0];
+                f.tb = uvs[t][1];
+                f.tc = uvs[t][2];
+                f.colourA = n % 5;
+                f.colourB = (n / 7) % 5;
+                f.colourC = -1 + (n % 3 == 0);
+                o.faces.push_back(f);
+            }
+        }
+    scene.geometryObjects.push_back(o);
+    expectSameAsNaive(scene, 2, "grid");
+}
+
 // A fan (one vertex in every face, every edge flagged) and a collapsed mesh
 // (hundreds of distinct corners at one position) push the per-position and
 // per-vertex lists past their length limit into their hash tables.

@@ -254,7 +254,7 @@ private:
 
 }  // namespace
 
-// Per face and per corner means in file order: the passes that look up
+// "Per face" and "per corner" mean in file order: the passes that look up
 // hash tables run in file order, where neighbouring faces share vertices and
 // the tables' working set stays small; the passes in written order, which
 // sweeps the mesh once per material, only read and write small arrays.

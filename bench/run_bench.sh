@@ -39,13 +39,13 @@ done
 # DKS2VKM against a plain import of the same export by a general-purpose
 # library (bench/assimp_import, built where the library is installed): four
 # meshes of 1M triangles in all, and 1,000 small meshes of about the same
-# size. Five interleaved runs of each command; medians, the spread (slowest
+# size. One untimed run of each command, then five interleaved runs; medians, the spread (slowest
 # over fastest run) and the peak resident memory against the file's size.
 reference="$bin/bench/assimp_import"
 [ -f mesh4.ase ] || "$bin/tools/asegen/asegen" --meshes 4 1000000 mesh4.ase mesh4.dks
 [ -f mesh1000.ase ] || "$bin/tools/asegen/asegen" --meshes 1000 1000000 mesh1000.ase mesh1000.dks
 echo
-echo "DKS2VKM against a plain aiImportFile (5 interleaved runs; load average $(cut -d' ' -f1-3 /proc/loadavg)):"
+echo "DKS2VKM against a plain aiImportFile (5 interleaved runs after one of each; load average $(cut -d' ' -f1-3 /proc/loadavg)):"
 [ -x "$reference" ] || echo "  (assimp not installed: the comparison column is skipped)"
 # Appends "<seconds> <peak KB>" of one run of a command to a file: the peak
 # from GNU time, the seconds from a clock around it to the millisecond (its
@@ -67,6 +67,12 @@ summary() {
   sort -n "$1" | awk '{ t[NR] = $1; m[NR] = $2 } END { printf "%s %.2f %s\n", t[3], t[5] / t[1], m[3] }'
 }
 for name in mesh4 mesh1000; do
+  # One untimed run of each command first: the export (or the other one's
+  # output) may have left the page cache meanwhile, which only the first
+  # run would pay for.
+  : > warm.txt
+  clocked warm.txt "$bin/modelconv/DKS2VKM" "$name.dks"
+  [ -x "$reference" ] && clocked warm.txt "$reference" "$name.ase"
   : > dks.txt
   : > one.txt
   : > ref.txt

@@ -95,17 +95,15 @@ namespace {
 struct Corner {
     std::int32_t vertex, uv, colour;
 };
-std::array<Corner, 3> writtenCorners(const SceneFace& f) {
-    return {{{f.c, f.tc, f.colourC}, {f.b, f.tb, f.colourB}, {f.a, f.ta, f.colourA}}};
-}
-// One of them, without building all three (indexing a fresh array by a
-// variable stalls on the stores that made it).
 Corner writtenCorner(const SceneFace& f, size_t corner) {
     switch (corner) {
         case 0: return {f.c, f.tc, f.colourC};
         case 1: return {f.b, f.tb, f.colourB};
         default: return {f.a, f.ta, f.colourA};
     }
+}
+std::array<Corner, 3> writtenCorners(const SceneFace& f) {
+    return {writtenCorner(f, 0), writtenCorner(f, 1), writtenCorner(f, 2)};
 }
 
 bool hasNan(const Vec3f& p) { return std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z); }

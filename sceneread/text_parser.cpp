@@ -561,10 +561,10 @@ std::optional<std::string_view> TextParser::lookup(std::string_view keyword, Mat
     const size_t startBegin = begin_;
     const long startLine = lineNumber_;
     // The next line usually answers (a list's items); after one that does
-    // not, the lines that cannot are passed in bulk.
-    // A line that starts with the keyword (a list's next item) holds its
-    // first occurrence there and starts no object, unless the keyword could
-    // be an object's: such a line needs no search and no object test.
+    // not, the lines that cannot are passed in bulk. A line that starts with
+    // the keyword holds its first occurrence there and starts no object
+    // (unless the keyword could be an object's): it needs no search and no
+    // object test.
     const bool objectKeyword = keyword.size() > 7 && keyword.ends_with("OBJECT");
     const bool canLead = fastSkipping_ && !keyword.empty() && keyword[0] != ' ' && !objectKeyword;
     for (;;) {
